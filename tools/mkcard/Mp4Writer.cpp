@@ -385,14 +385,16 @@ void Mp4Writer::Write(const RecordingSpec& spec, const fs::path& path) const
     Validate(spec);
     const fs::path partial = fs::path(path).concat(".partial");
     try {
-        Session session(spec, partial.string(), m_container == Container::Mp4 ? "mp4" : "mov");
-        session.Run();
+        {
+            Session session(spec, partial.string(), m_container == Container::Mp4 ? "mp4" : "mov");
+            session.Run();
+        }
+        fs::rename(partial, path);
     } catch (...) {
         std::error_code ignored;
         fs::remove(partial, ignored);
         throw;
     }
-    fs::rename(partial, path);
 }
 
 }  // namespace mkcard
