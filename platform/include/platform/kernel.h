@@ -162,6 +162,18 @@ PLATFORM_API DWORD GetFileAttributesW(LPCWSTR fileName);
 PLATFORM_API BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists);
 PLATFORM_API BOOL DeleteFileW(LPCWSTR fileName);
 
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_WRITE_THROUGH 0x00000008
+#ifndef ERROR_NOT_SAME_DEVICE
+#define ERROR_NOT_SAME_DEVICE 17L
+#endif
+// Renames a file or folder within one volume; a reader of the new name sees either the old
+// file or the whole new one. Without MOVEFILE_REPLACE_EXISTING an existing target fails with
+// ERROR_ALREADY_EXISTS; a folder is never replaced (ERROR_ACCESS_DENIED). With
+// MOVEFILE_WRITE_THROUGH the file's data and the rename are on disk when it returns. Other
+// flags and a null new name fail with ERROR_INVALID_PARAMETER.
+PLATFORM_API BOOL MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags);
+
 // The module's file in Windows form; null means the program. Truncates to size - 1 characters
 // plus a zero and sets ERROR_INSUFFICIENT_BUFFER when the buffer is too small. Returns the
 // number of characters written without the zero.
