@@ -11,7 +11,8 @@ namespace {
 
 void Check(bool condition)
 {
-    if (!condition) std::abort();
+    if (!condition)
+        std::abort();
 }
 
 void CheckCodePage(UINT codePage, const std::string& bytes, const std::wstring& expected)
@@ -19,8 +20,8 @@ void CheckCodePage(UINT codePage, const std::string& bytes, const std::wstring& 
     int wideSize = MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), nullptr, 0);
     Check(wideSize == int(expected.size()));
     std::wstring text(size_t(wideSize), L'\0');
-    Check(MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), text.data(), wideSize) ==
-          wideSize);
+    Check(MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), text.data(),
+                              wideSize) == wideSize);
     Check(text == expected);
     int byteSize = WideCharToMultiByte(codePage, 0, text.data(), int(text.size()), nullptr, 0,
                                        nullptr, nullptr);
@@ -43,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CheckCodePage(CP_UTF8, bytes, text);
         // Strict decoding fails exactly when some byte had to be escaped.
         bool escaped = false;
-        for (WCHAR c : text) escaped = escaped || (c >= 0xDC80 && c <= 0xDCFF);
+        for (WCHAR c : text)
+            escaped = escaped || (c >= 0xDC80 && c <= 0xDCFF);
         int strict = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
                                          int(bytes.size()), nullptr, 0);
         Check((strict == 0) == escaped);

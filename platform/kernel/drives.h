@@ -17,8 +17,8 @@
 namespace platform {
 
 struct Drive {
-    WCHAR letter = 0;    // 'C'..'Z', upper case
-    std::string folder;  // absolute Linux folder that is the drive's root: "/" for C:
+    WCHAR letter = 0;           // 'C'..'Z', upper case
+    std::string folder;         // absolute Linux folder that is the drive's root: "/" for C:
     UINT type = DRIVE_UNKNOWN;  // DRIVE_FIXED for C:, DRIVE_REMOVABLE for every other drive
 };
 

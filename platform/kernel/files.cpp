@@ -23,7 +23,10 @@ namespace {
 // An open file. The descriptor belongs to the object and is closed with it.
 class FileObject : public KernelObject {
 public:
-    FileObject(int fd, bool canRead, bool canWrite) : m_fd(fd), m_canRead(canRead), m_canWrite(canWrite) {}
+    FileObject(int fd, bool canRead, bool canWrite)
+        : m_fd(fd), m_canRead(canRead), m_canWrite(canWrite)
+    {
+    }
     ~FileObject() override { close(m_fd); }
 
     const int m_fd;
@@ -34,14 +37,20 @@ public:
     std::mutex m_lock;
 };
 
+// One entry of a listing, as much as WIN32_FIND_DATAW reports of it.
+struct ListedEntry {
+    std::wstring name;
+    struct stat st;
+};
+
 // A directory listing taken whole when the search starts; FindNextFileW hands it out entry by
 // entry.
 class FindObject : public KernelObject {
 public:
-    explicit FindObject(std::vector<WIN32_FIND_DATAW> entries) : m_entries(std::move(entries)) {}
+    explicit FindObject(std::vector<ListedEntry> entries) : m_entries(std::move(entries)) {}
 
     std::mutex m_lock;
-    const std::vector<WIN32_FIND_DATAW> m_entries;
+    const std::vector<ListedEntry> m_entries;
     size_t m_next = 1;  // guarded by `m_lock`; entry 0 went out with FindFirstFileW
 };
 
@@ -56,7 +65,8 @@ T Fail(DWORD error, T result)
 // The error for a failed open, create or stat of `native`.
 DWORD PathError(int error, const std::string& native)
 {
-    if (error == ENOENT) return MissingEntryError(native);
+    if (error == ENOENT)
+        return MissingEntryError(native);
     return Win32ErrorFromErrno(error);
 }
 
@@ -65,7 +75,8 @@ FILETIME ToFileTime(const struct timespec& time)
     // 100 ns intervals between 1601-01-01 and 1970-01-01.
     constexpr int64_t kUnixEpoch = 116444736000000000LL;
     int64_t value = kUnixEpoch + int64_t(time.tv_sec) * 10000000LL + time.tv_nsec / 100;
-    if (value < 0) value = 0;
+    if (value < 0)
+        value = 0;
     FILETIME result;
     result.dwLowDateTime = static_cast<DWORD>(uint64_t(value) & 0xFFFFFFFFu);
     result.dwHighDateTime = static_cast<DWORD>(uint64_t(value) >> 32);
@@ -74,13 +85,18 @@ FILETIME ToFileTime(const struct timespec& time)
 
 // A file without its owner's write permission is read-only, as a FAT volume shows a file with
 // the read-only attribute.
-bool IsReadOnly(const struct stat& st) { return !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR); }
+bool IsReadOnly(const struct stat& st)
+{
+    return !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR);
+}
 
 DWORD AttributesOf(const struct stat& st)
 {
-    if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+    if (S_ISDIR(st.st_mode))
+        return FILE_ATTRIBUTE_DIRECTORY;
     DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
-    if (IsReadOnly(st)) attributes |= FILE_ATTRIBUTE_READONLY;
+    if (IsReadOnly(st))
+        attributes |= FILE_ATTRIBUTE_READONLY;
     return attributes;
 }
 
@@ -112,7 +128,8 @@ public:
     {
         std::wstring folded;
         folded.reserve(name.size());
-        for (WCHAR c : name) folded.push_back(FoldCase(c));
+        for (WCHAR c : name)
+            folded.push_back(FoldCase(c));
         size_t lastDot = folded.rfind(L'.');
         // reach[i][j]: tokens from i on match the name from j on; filled from the end.
         size_t tokens = m_tokens.size(), length = folded.size();
@@ -124,31 +141,32 @@ public:
             for (size_t j = length + 1; j-- > 0;) {
                 bool match = false;
                 switch (token.kind) {
-                case Kind::Literal:
-                    match = j < length && folded[j] == token.c && at(i + 1, j + 1);
-                    break;
-                case Kind::Star:
-                    match = at(i + 1, j) || (j < length && at(i, j + 1));
-                    break;
-                case Kind::StarBeforeDot: {
-                    // May take characters up to, not across, the name's last dot.
-                    bool mayTake = j < length && j != lastDot;
-                    match = at(i + 1, j) || (mayTake && at(i, j + 1));
-                    break;
-                }
-                case Kind::Question:
-                    if (j < length && folded[j] != L'.') {
-                        match = at(i + 1, j + 1);
-                    } else {
-                        size_t after = i;
-                        while (after < tokens && m_tokens[after].kind == Kind::Question) ++after;
-                        match = at(after, j);
+                    case Kind::Literal:
+                        match = j < length && folded[j] == token.c && at(i + 1, j + 1);
+                        break;
+                    case Kind::Star:
+                        match = at(i + 1, j) || (j < length && at(i, j + 1));
+                        break;
+                    case Kind::StarBeforeDot: {
+                        // May take characters up to, not across, the name's last dot.
+                        bool mayTake = j < length && j != lastDot;
+                        match = at(i + 1, j) || (mayTake && at(i, j + 1));
+                        break;
                     }
-                    break;
-                case Kind::Dot:
-                    match = (j < length && folded[j] == L'.' && at(i + 1, j + 1)) ||
-                            (j == length && at(i + 1, j));
-                    break;
+                    case Kind::Question:
+                        if (j < length && folded[j] != L'.') {
+                            match = at(i + 1, j + 1);
+                        } else {
+                            size_t after = i;
+                            while (after < tokens && m_tokens[after].kind == Kind::Question)
+                                ++after;
+                            match = at(after, j);
+                        }
+                        break;
+                    case Kind::Dot:
+                        match = (j < length && folded[j] == L'.' && at(i + 1, j + 1)) ||
+                                (j == length && at(i + 1, j));
+                        break;
                 }
                 at(i, j) = match;
             }
@@ -165,8 +183,9 @@ private:
     std::vector<Token> m_tokens;
 };
 
-void FillFindData(const std::wstring& name, const struct stat& st, WIN32_FIND_DATAW* data)
+void FillFindData(const ListedEntry& entry, WIN32_FIND_DATAW* data)
 {
+    const struct stat& st = entry.st;
     std::memset(data, 0, sizeof(*data));
     data->dwFileAttributes = AttributesOf(st);
     // Linux keeps no creation time that every file system offers; the last write stands in.
@@ -176,26 +195,26 @@ void FillFindData(const std::wstring& name, const struct stat& st, WIN32_FIND_DA
     uint64_t size = S_ISDIR(st.st_mode) ? 0 : uint64_t(st.st_size);
     data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
     data->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
-    size_t count = std::min(name.size(), size_t(MAX_PATH - 1));
-    std::wmemcpy(data->cFileName, name.data(), count);
+    size_t count = std::min(entry.name.size(), size_t(MAX_PATH - 1));
+    std::wmemcpy(data->cFileName, entry.name.data(), count);
 }
 
 // Orders a listing: "." and ".." first, then names compared without regard to case (ties by
 // their exact text), so that a listing is stable whatever order the file system keeps.
-bool ListedBefore(const WIN32_FIND_DATAW& a, const WIN32_FIND_DATAW& b)
+bool ListedBefore(const ListedEntry& a, const ListedEntry& b)
 {
-    auto rank = [](const WIN32_FIND_DATAW& d) {
-        if (std::wcscmp(d.cFileName, L".") == 0) return 0;
-        if (std::wcscmp(d.cFileName, L"..") == 0) return 1;
-        return 2;
-    };
-    if (rank(a) != rank(b)) return rank(a) < rank(b);
-    for (size_t i = 0;; ++i) {
-        WCHAR x = FoldCase(a.cFileName[i]), y = FoldCase(b.cFileName[i]);
-        if (x != y) return x < y;
-        if (!x) break;
+    auto rank = [](const std::wstring& name) { return name == L"." ? 0 : name == L".." ? 1 : 2; };
+    if (rank(a.name) != rank(b.name))
+        return rank(a.name) < rank(b.name);
+    size_t common = std::min(a.name.size(), b.name.size());
+    for (size_t i = 0; i < common; ++i) {
+        WCHAR x = FoldCase(a.name[i]), y = FoldCase(b.name[i]);
+        if (x != y)
+            return x < y;
     }
-    return std::wcscmp(a.cFileName, b.cFileName) < 0;
+    if (a.name.size() != b.name.size())
+        return a.name.size() < b.name.size();
+    return a.name < b.name;
 }
 
 bool ReadAll(int fd, void* buffer, size_t size, size_t* done)
@@ -204,9 +223,12 @@ bool ReadAll(int fd, void* buffer, size_t size, size_t* done)
     *done = 0;
     while (*done < size) {
         ssize_t n = read(fd, p + *done, size - *done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
         *done += size_t(n);
     }
     return true;
@@ -218,8 +240,10 @@ bool WriteAll(int fd, const void* buffer, size_t size, size_t* done)
     *done = 0;
     while (*done < size) {
         ssize_t n = write(fd, p + *done, size - *done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
         if (n == 0) {
             errno = ENOSPC;
             return false;
@@ -232,9 +256,11 @@ bool WriteAll(int fd, const void* buffer, size_t size, size_t* done)
 // Resolves a path argument of a file call; false (with the error set) when it is unusable.
 bool ResolveArgument(LPCWSTR path, unsigned flags, ResolvedPath* resolved)
 {
-    if (!path) return Fail(ERROR_INVALID_PARAMETER, false);
+    if (!path)
+        return Fail(ERROR_INVALID_PARAMETER, false);
     DWORD error = ResolvePath(path, flags | kCheckNames, resolved);
-    if (error != ERROR_SUCCESS) return Fail(error, false);
+    if (error != ERROR_SUCCESS)
+        return Fail(error, false);
     return true;
 }
 
@@ -254,10 +280,13 @@ bool CopyContents(int source, int target)
     std::vector<char> buffer(1 << 20);
     for (;;) {
         size_t got;
-        if (!ReadAll(source, buffer.data(), buffer.size(), &got)) return false;
-        if (got == 0) break;
+        if (!ReadAll(source, buffer.data(), buffer.size(), &got))
+            return false;
+        if (got == 0)
+            break;
         size_t put;
-        if (!WriteAll(target, buffer.data(), got, &put)) return false;
+        if (!WriteAll(target, buffer.data(), got, &put))
+            return false;
     }
     return fsync(target) == 0;
 }
@@ -266,16 +295,19 @@ bool CopyContents(int source, int target)
 // move fails with EEXIST, decided atomically where the file system allows it.
 bool PlaceCopy(const std::string& temporary, const std::string& target, bool replace)
 {
-    if (replace) return rename(temporary.c_str(), target.c_str()) == 0;
+    if (replace)
+        return rename(temporary.c_str(), target.c_str()) == 0;
     if (renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
         return true;
     }
-    if (errno != EINVAL && errno != ENOSYS) return false;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
     if (link(temporary.c_str(), target.c_str()) == 0) {
         unlink(temporary.c_str());
         return true;
     }
-    if (errno == EEXIST) return false;
+    if (errno == EEXIST)
+        return false;
     // Neither is offered here: check, then rename.
     struct stat st;
     if (lstat(target.c_str(), &st) == 0) {
@@ -295,16 +327,19 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode,
                    DWORD flagsAndAttributes, HANDLE templateFile)
 {
     platform::ResolvedPath resolved;
-    if (!platform::ResolveArgument(fileName, 0, &resolved)) return INVALID_HANDLE_VALUE;
+    if (!platform::ResolveArgument(fileName, 0, &resolved))
+        return INVALID_HANDLE_VALUE;
     bool canRead = desiredAccess & (GENERIC_READ | GENERIC_ALL | GENERIC_EXECUTE);
     bool canWrite = desiredAccess & (GENERIC_WRITE | GENERIC_ALL);
     if (creationDisposition < CREATE_NEW || creationDisposition > TRUNCATE_EXISTING ||
         (creationDisposition == TRUNCATE_EXISTING && !canWrite)) {
         return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     }
-    if (resolved.root) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+    if (resolved.root)
+        return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
 
-    bool truncates = creationDisposition == CREATE_ALWAYS || creationDisposition == TRUNCATE_EXISTING;
+    bool truncates =
+        creationDisposition == CREATE_ALWAYS || creationDisposition == TRUNCATE_EXISTING;
     bool creates = creationDisposition != OPEN_EXISTING && creationDisposition != TRUNCATE_EXISTING;
     int mode;
     if (canWrite || truncates) {
@@ -327,32 +362,34 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode,
     int fd = -1;
     bool existed = false;
     switch (creationDisposition) {
-    case CREATE_NEW:
-        fd = platform::OpenNative(native, mode | O_CREAT | O_EXCL);
-        break;
-    case OPEN_EXISTING:
-        fd = platform::OpenNative(native, mode);
-        existed = true;
-        break;
-    case TRUNCATE_EXISTING:
-        fd = platform::OpenNative(native, mode | O_TRUNC);
-        existed = true;
-        break;
-    case CREATE_ALWAYS:
-    case OPEN_ALWAYS:
-        // Open what exists, else create; repeated when another process creates or removes the
-        // file in between, so that "existed" is what this call found.
-        for (int attempt = 0; attempt < 16; ++attempt) {
-            fd = platform::OpenNative(native, mode | (truncates ? O_TRUNC : 0));
-            if (fd >= 0) {
-                existed = true;
-                break;
-            }
-            if (errno != ENOENT) break;
+        case CREATE_NEW:
             fd = platform::OpenNative(native, mode | O_CREAT | O_EXCL);
-            if (fd >= 0 || errno != EEXIST) break;
-        }
-        break;
+            break;
+        case OPEN_EXISTING:
+            fd = platform::OpenNative(native, mode);
+            existed = true;
+            break;
+        case TRUNCATE_EXISTING:
+            fd = platform::OpenNative(native, mode | O_TRUNC);
+            existed = true;
+            break;
+        case CREATE_ALWAYS:
+        case OPEN_ALWAYS:
+            // Open what exists, else create; repeated when another process creates or removes the
+            // file in between, so that "existed" is what this call found.
+            for (int attempt = 0; attempt < 16; ++attempt) {
+                fd = platform::OpenNative(native, mode | (truncates ? O_TRUNC : 0));
+                if (fd >= 0) {
+                    existed = true;
+                    break;
+                }
+                if (errno != ENOENT)
+                    break;
+                fd = platform::OpenNative(native, mode | O_CREAT | O_EXCL);
+                if (fd >= 0 || errno != EEXIST)
+                    break;
+            }
+            break;
     }
     if (fd < 0) {
         int error = errno;
@@ -368,55 +405,75 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode,
         close(fd);
         return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
     }
-    if (mode != O_PATH) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    HANDLE handle = platform::NewHandle(std::make_shared<platform::FileObject>(fd, canRead, canWrite));
-    bool reportsExisting = creationDisposition == CREATE_ALWAYS || creationDisposition == OPEN_ALWAYS;
+    if (mode != O_PATH)
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    HANDLE handle =
+        platform::NewHandle(std::make_shared<platform::FileObject>(fd, canRead, canWrite));
+    bool reportsExisting =
+        creationDisposition == CREATE_ALWAYS || creationDisposition == OPEN_ALWAYS;
     SetLastError(reportsExisting && existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPVOID overlapped)
 {
-    if (bytesRead) *bytesRead = 0;
-    if (overlapped) return Fail(ERROR_INVALID_PARAMETER, FALSE);  // no overlapped I/O here
+    if (bytesRead)
+        *bytesRead = 0;
+    if (overlapped)
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);  // no overlapped I/O here
     auto object = platform::HandleAs<platform::FileObject>(file);
-    if (!object) return FALSE;
-    if (!object->m_canRead) return Fail(ERROR_ACCESS_DENIED, FALSE);
-    if (!buffer && bytesToRead) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (!object)
+        return FALSE;
+    if (!object->m_canRead)
+        return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (!buffer && bytesToRead)
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
     std::lock_guard<std::mutex> guard(object->m_lock);
     size_t done;
     bool ok = platform::ReadAll(object->m_fd, buffer, bytesToRead, &done);
     int error = errno;
-    if (bytesRead) *bytesRead = static_cast<DWORD>(done);
-    if (!ok) return Fail(platform::Win32ErrorFromErrno(error), FALSE);
+    if (bytesRead)
+        *bytesRead = static_cast<DWORD>(done);
+    if (!ok)
+        return Fail(platform::Win32ErrorFromErrno(error), FALSE);
     return TRUE;
 }
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
                LPVOID overlapped)
 {
-    if (bytesWritten) *bytesWritten = 0;
-    if (overlapped) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (bytesWritten)
+        *bytesWritten = 0;
+    if (overlapped)
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
     auto object = platform::HandleAs<platform::FileObject>(file);
-    if (!object) return FALSE;
-    if (!object->m_canWrite) return Fail(ERROR_ACCESS_DENIED, FALSE);
-    if (!buffer && bytesToWrite) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (!object)
+        return FALSE;
+    if (!object->m_canWrite)
+        return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (!buffer && bytesToWrite)
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
     std::lock_guard<std::mutex> guard(object->m_lock);
     size_t done;
     bool ok = platform::WriteAll(object->m_fd, buffer, bytesToWrite, &done);
     int error = errno;
-    if (bytesWritten) *bytesWritten = static_cast<DWORD>(done);
-    if (!ok) return Fail(platform::Win32ErrorFromErrno(error), FALSE);
+    if (bytesWritten)
+        *bytesWritten = static_cast<DWORD>(done);
+    if (!ok)
+        return Fail(platform::Win32ErrorFromErrno(error), FALSE);
     return TRUE;
 }
 
 BOOL GetFileSizeEx(HANDLE file, PLARGE_INTEGER size)
 {
     auto object = platform::HandleAs<platform::FileObject>(file);
-    if (!object) return FALSE;
-    if (!size) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (!object)
+        return FALSE;
+    if (!size)
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
     struct stat st;
-    if (fstat(object->m_fd, &st) != 0) return Fail(platform::Win32ErrorFromErrno(errno), FALSE);
+    if (fstat(object->m_fd, &st) != 0)
+        return Fail(platform::Win32ErrorFromErrno(errno), FALSE);
     size->QuadPart = st.st_size;
     return TRUE;
 }
@@ -425,20 +482,21 @@ BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPoi
                       DWORD moveMethod)
 {
     auto object = platform::HandleAs<platform::FileObject>(file);
-    if (!object) return FALSE;
+    if (!object)
+        return FALSE;
     int whence;
     switch (moveMethod) {
-    case FILE_BEGIN:
-        whence = SEEK_SET;
-        break;
-    case FILE_CURRENT:
-        whence = SEEK_CUR;
-        break;
-    case FILE_END:
-        whence = SEEK_END;
-        break;
-    default:
-        return Fail(ERROR_INVALID_PARAMETER, FALSE);
+        case FILE_BEGIN:
+            whence = SEEK_SET;
+            break;
+        case FILE_CURRENT:
+            whence = SEEK_CUR;
+            break;
+        case FILE_END:
+            whence = SEEK_END;
+            break;
+        default:
+            return Fail(ERROR_INVALID_PARAMETER, FALSE);
     }
     std::lock_guard<std::mutex> guard(object->m_lock);
     off_t position = lseek(object->m_fd, off_t(distance.QuadPart), whence);
@@ -449,22 +507,27 @@ BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPoi
         }
         return Fail(platform::Win32ErrorFromErrno(error), FALSE);
     }
-    if (newPointer) newPointer->QuadPart = position;
+    if (newPointer)
+        newPointer->QuadPart = position;
     return TRUE;
 }
 
 BOOL FlushFileBuffers(HANDLE file)
 {
     auto object = platform::HandleAs<platform::FileObject>(file);
-    if (!object) return FALSE;
-    if (!object->m_canWrite) return Fail(ERROR_ACCESS_DENIED, FALSE);
-    if (fsync(object->m_fd) != 0) return Fail(platform::Win32ErrorFromErrno(errno), FALSE);
+    if (!object)
+        return FALSE;
+    if (!object->m_canWrite)
+        return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (fsync(object->m_fd) != 0)
+        return Fail(platform::Win32ErrorFromErrno(errno), FALSE);
     return TRUE;
 }
 
 HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData)
 {
-    if (!findData) return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+    if (!findData)
+        return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     platform::ResolvedPath resolved;
     if (!platform::ResolveArgument(fileName, platform::kWildcardsInLastName, &resolved)) {
         return INVALID_HANDLE_VALUE;
@@ -476,29 +539,32 @@ HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData)
     DIR* dir = opendir(resolved.parent.c_str());
     if (!dir) {
         int error = errno;
-        if (error == ENOENT || error == ENOTDIR) return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
+        if (error == ENOENT || error == ENOTDIR)
+            return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
         return Fail(platform::Win32ErrorFromErrno(error), INVALID_HANDLE_VALUE);
     }
     platform::Pattern pattern(resolved.lastName);
-    std::vector<WIN32_FIND_DATAW> entries;
+    std::vector<platform::ListedEntry> entries;
     while (dirent* entry = readdir(dir)) {
         std::string name = entry->d_name;
         bool dotEntry = name == "." || name == "..";
-        if (dotEntry && resolved.parentIsRoot) continue;  // a drive's root lists neither
+        if (dotEntry && resolved.parentIsRoot)
+            continue;  // a drive's root lists neither
         std::wstring wide = platform::AnsiToWide(name);
-        if (!pattern.Matches(wide)) continue;
+        if (!pattern.Matches(wide))
+            continue;
         struct stat st;
         if (fstatat(dirfd(dir), entry->d_name, &st, 0) != 0 &&
             fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             continue;  // removed while listing
         }
-        entries.emplace_back();
-        platform::FillFindData(wide, st, &entries.back());
+        entries.push_back({std::move(wide), st});
     }
     closedir(dir);
-    if (entries.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+    if (entries.empty())
+        return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     std::sort(entries.begin(), entries.end(), platform::ListedBefore);
-    *findData = entries.front();
+    platform::FillFindData(entries.front(), findData);
     HANDLE handle = platform::NewHandle(std::make_shared<platform::FindObject>(std::move(entries)));
     SetLastError(ERROR_SUCCESS);
     return handle;
@@ -507,24 +573,29 @@ HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData)
 BOOL FindNextFileW(HANDLE findFile, LPWIN32_FIND_DATAW findData)
 {
     auto object = platform::HandleAs<platform::FindObject>(findFile);
-    if (!object) return FALSE;
-    if (!findData) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (!object)
+        return FALSE;
+    if (!findData)
+        return Fail(ERROR_INVALID_PARAMETER, FALSE);
     std::lock_guard<std::mutex> guard(object->m_lock);
-    if (object->m_next >= object->m_entries.size()) return Fail(ERROR_NO_MORE_FILES, FALSE);
-    *findData = object->m_entries[object->m_next++];
+    if (object->m_next >= object->m_entries.size())
+        return Fail(ERROR_NO_MORE_FILES, FALSE);
+    platform::FillFindData(object->m_entries[object->m_next++], findData);
     return TRUE;
 }
 
 BOOL FindClose(HANDLE findFile)
 {
-    if (!platform::HandleAs<platform::FindObject>(findFile)) return FALSE;
+    if (!platform::HandleAs<platform::FindObject>(findFile))
+        return FALSE;
     return platform::ReleaseHandle(findFile) ? TRUE : FALSE;
 }
 
 BOOL PathFileExistsW(LPCWSTR path)
 {
     platform::ResolvedPath resolved;
-    if (!platform::ResolveArgument(path, 0, &resolved)) return FALSE;
+    if (!platform::ResolveArgument(path, 0, &resolved))
+        return FALSE;
     struct stat st;
     if (stat(resolved.native.c_str(), &st) != 0) {
         return Fail(platform::PathError(errno, resolved.native), FALSE);
@@ -535,7 +606,8 @@ BOOL PathFileExistsW(LPCWSTR path)
 DWORD GetFileAttributesW(LPCWSTR fileName)
 {
     platform::ResolvedPath resolved;
-    if (!platform::ResolveArgument(fileName, 0, &resolved)) return INVALID_FILE_ATTRIBUTES;
+    if (!platform::ResolveArgument(fileName, 0, &resolved))
+        return INVALID_FILE_ATTRIBUTES;
     struct stat st;
     if (stat(resolved.native.c_str(), &st) != 0) {
         return Fail(platform::PathError(errno, resolved.native), INVALID_FILE_ATTRIBUTES);
@@ -551,7 +623,8 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
         return FALSE;
     }
     int source = platform::OpenNative(from.native, O_RDONLY);
-    if (source < 0) return Fail(platform::PathError(errno, from.native), FALSE);
+    if (source < 0)
+        return Fail(platform::PathError(errno, from.native), FALSE);
     struct SourceCloser {
         int fd;
         ~SourceCloser() { close(fd); }
@@ -562,10 +635,12 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
     }
     fcntl(source, F_SETFL, fcntl(source, F_GETFL) & ~O_NONBLOCK);
 
-    if (to.root) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (to.root)
+        return Fail(ERROR_ACCESS_DENIED, FALSE);
     struct stat targetStat;
     if (stat(to.native.c_str(), &targetStat) == 0) {
-        if (failIfExists) return Fail(ERROR_FILE_EXISTS, FALSE);
+        if (failIfExists)
+            return Fail(ERROR_FILE_EXISTS, FALSE);
         if (S_ISDIR(targetStat.st_mode) || platform::IsReadOnly(targetStat)) {
             return Fail(ERROR_ACCESS_DENIED, FALSE);
         }
@@ -607,7 +682,8 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
     }
     if (!ok) {
         unlink(temporary.c_str());
-        return Fail(error == EEXIST ? ERROR_FILE_EXISTS : platform::Win32ErrorFromErrno(error), FALSE);
+        return Fail(error == EEXIST ? ERROR_FILE_EXISTS : platform::Win32ErrorFromErrno(error),
+                    FALSE);
     }
     return TRUE;
 }
@@ -615,7 +691,8 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
 BOOL DeleteFileW(LPCWSTR fileName)
 {
     platform::ResolvedPath resolved;
-    if (!platform::ResolveArgument(fileName, 0, &resolved)) return FALSE;
+    if (!platform::ResolveArgument(fileName, 0, &resolved))
+        return FALSE;
     struct stat st;
     if (lstat(resolved.native.c_str(), &st) != 0) {
         return Fail(platform::PathError(errno, resolved.native), FALSE);

@@ -29,34 +29,45 @@ locale_t CaseLocale()
 {
     static locale_t locale = [] {
         locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
-        if (!l) l = newlocale(LC_CTYPE_MASK, "en_US.UTF-8", locale_t(0));
+        if (!l)
+            l = newlocale(LC_CTYPE_MASK, "en_US.UTF-8", locale_t(0));
         return l;
     }();
     return locale;
 }
 
-bool IsSeparator(WCHAR c) { return c == L'\\' || c == L'/'; }
+bool IsSeparator(WCHAR c)
+{
+    return c == L'\\' || c == L'/';
+}
 
-bool IsAsciiLetter(WCHAR c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+bool IsAsciiLetter(WCHAR c)
+{
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+}
 
-WCHAR UpperAscii(WCHAR c) { return (c >= L'a' && c <= L'z') ? WCHAR(c - L'a' + L'A') : c; }
+WCHAR UpperAscii(WCHAR c)
+{
+    return (c >= L'a' && c <= L'z') ? WCHAR(c - L'a' + L'A') : c;
+}
 
 // Characters that no Windows file name may hold. "?" and "*" are the wildcards.
 bool IsForbiddenInName(WCHAR c, bool allowWildcards)
 {
-    if (c >= 0 && c < 0x20) return true;
-    switch (c) {
-    case L'<':
-    case L'>':
-    case L':':
-    case L'"':
-    case L'|':
+    if (c >= 0 && c < 0x20)
         return true;
-    case L'?':
-    case L'*':
-        return !allowWildcards;
-    default:
-        return false;
+    switch (c) {
+        case L'<':
+        case L'>':
+        case L':':
+        case L'"':
+        case L'|':
+            return true;
+        case L'?':
+        case L'*':
+            return !allowWildcards;
+        default:
+            return false;
     }
 }
 
@@ -64,7 +75,8 @@ std::string CurrentNativeDirectory()
 {
     std::vector<char> buffer(PATH_MAX);
     while (!getcwd(buffer.data(), buffer.size())) {
-        if (errno != ERANGE) return "/";  // the current folder was removed
+        if (errno != ERANGE)
+            return "/";  // the current folder was removed
         buffer.resize(buffer.size() * 2);
     }
     return buffer.data();
@@ -72,7 +84,8 @@ std::string CurrentNativeDirectory()
 
 std::string JoinNative(const std::string& folder, const std::string& name)
 {
-    if (folder.empty() || folder.back() == '/') return folder + name;
+    if (folder.empty() || folder.back() == '/')
+        return folder + name;
     return folder + "/" + name;
 }
 
@@ -92,8 +105,10 @@ WindowsParts PartsOfNativePath(const std::string& absolute)
     size_t start = 0;
     while (start < rest.size()) {
         size_t end = rest.find('/', start);
-        if (end == std::string::npos) end = rest.size();
-        if (end > start) parts.components.push_back(AnsiToWide(rest.substr(start, end - start)));
+        if (end == std::string::npos)
+            end = rest.size();
+        if (end > start)
+            parts.components.push_back(AnsiToWide(rest.substr(start, end - start)));
         start = end + 1;
     }
     return parts;
@@ -105,27 +120,36 @@ bool RealPathOnRemovableDrive(const std::string& absolute, WindowsParts* parts)
 {
     std::unique_ptr<char, decltype(&std::free)> real(realpath(absolute.c_str(), nullptr),
                                                      &std::free);
-    if (!real || absolute == real.get()) return false;
+    if (!real || absolute == real.get())
+        return false;
     std::string rest;
-    if (DriveOfNativePath(real.get(), &rest).type != DRIVE_REMOVABLE) return false;
+    if (DriveOfNativePath(real.get(), &rest).type != DRIVE_REMOVABLE)
+        return false;
     *parts = PartsOfNativePath(real.get());
     return true;
 }
 
-WindowsParts CurrentDirectoryParts() { return PartsOfNativePath(CurrentNativeDirectory()); }
+WindowsParts CurrentDirectoryParts()
+{
+    return PartsOfNativePath(CurrentNativeDirectory());
+}
 
 // Looks in `folder` for an entry whose name equals `name` without regard to case. When several
 // do (a case-sensitive file system), the one first in byte order wins, so the choice is stable.
 bool FindNameNoCase(const std::string& folder, const std::wstring& name, std::string* found)
 {
     DIR* dir = opendir(folder.c_str());
-    if (!dir) return false;
+    if (!dir)
+        return false;
     bool any = false;
     while (dirent* entry = readdir(dir)) {
         std::string candidate = entry->d_name;
-        if (candidate == "." || candidate == "..") continue;
-        if (!EqualNoCase(AnsiToWide(candidate), name)) continue;
-        if (!any || candidate < *found) *found = candidate;
+        if (candidate == "." || candidate == "..")
+            continue;
+        if (!EqualNoCase(AnsiToWide(candidate), name))
+            continue;
+        if (!any || candidate < *found)
+            *found = candidate;
         any = true;
     }
     closedir(dir);
@@ -136,47 +160,57 @@ bool FindNameNoCase(const std::string& folder, const std::wstring& name, std::st
 
 WCHAR FoldCase(WCHAR c)
 {
-    if (c < 0x80) return UpperAscii(c);
-    if (c > 0x10FFFF) return c;
+    if (c < 0x80)
+        return UpperAscii(c);
+    if (c > 0x10FFFF)
+        return c;
     locale_t locale = CaseLocale();
     return locale ? static_cast<WCHAR>(towupper_l(static_cast<wint_t>(c), locale)) : c;
 }
 
 bool EqualNoCase(const std::wstring& a, const std::wstring& b)
 {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i] && FoldCase(a[i]) != FoldCase(b[i])) return false;
+        if (a[i] != b[i] && FoldCase(a[i]) != FoldCase(b[i]))
+            return false;
     }
     return true;
 }
 
 std::string NormalizeNativePath(const std::string& path)
 {
-    std::string full = (!path.empty() && path[0] == '/') ? path
-                                                         : JoinNative(CurrentNativeDirectory(), path);
+    std::string full =
+        (!path.empty() && path[0] == '/') ? path : JoinNative(CurrentNativeDirectory(), path);
     std::vector<std::string> components;
     size_t start = 0;
     while (start <= full.size()) {
         size_t end = full.find('/', start);
-        if (end == std::string::npos) end = full.size();
+        if (end == std::string::npos)
+            end = full.size();
         std::string piece = full.substr(start, end - start);
         if (piece == "..") {
-            if (!components.empty()) components.pop_back();
+            if (!components.empty())
+                components.pop_back();
         } else if (!piece.empty() && piece != ".") {
             components.push_back(piece);
         }
         start = end + 1;
     }
     std::string result;
-    for (const std::string& piece : components) result += "/" + piece;
+    for (const std::string& piece : components)
+        result += "/" + piece;
     return result.empty() ? "/" : result;
 }
 
-DWORD ResolvePath(const std::wstring& windowsPath, unsigned flags, ResolvedPath* out)
+DWORD ResolvePath(const std::wstring& text, unsigned flags, ResolvedPath* out)
 {
     *out = ResolvedPath();
-    if (windowsPath.empty()) return ERROR_PATH_NOT_FOUND;
+    // A path ends at its first zero, as every Windows call that takes it sees it.
+    const std::wstring windowsPath = text.substr(0, text.find(L'\0'));
+    if (windowsPath.empty())
+        return ERROR_PATH_NOT_FOUND;
     if (windowsPath.size() >= 2 && IsSeparator(windowsPath[0]) && IsSeparator(windowsPath[1])) {
         return ERROR_BAD_PATHNAME;
     }
@@ -191,7 +225,8 @@ DWORD ResolvePath(const std::wstring& windowsPath, unsigned flags, ResolvedPath*
             // Drive-relative: from the current directory when it lies on that drive, else from
             // the drive's root (this layer keeps no per-drive current directories).
             WindowsParts current = CurrentDirectoryParts();
-            if (current.drive == parts.drive) parts = current;
+            if (current.drive == parts.drive)
+                parts = current;
         }
     } else if (IsSeparator(windowsPath[0])) {
         parts.drive = CurrentDirectoryParts().drive;
@@ -203,10 +238,12 @@ DWORD ResolvePath(const std::wstring& windowsPath, unsigned flags, ResolvedPath*
     size_t start = 0;
     while (start <= rest.size()) {
         size_t end = start;
-        while (end < rest.size() && !IsSeparator(rest[end])) ++end;
+        while (end < rest.size() && !IsSeparator(rest[end]))
+            ++end;
         std::wstring piece = rest.substr(start, end - start);
         if (piece == L"..") {
-            if (!parts.components.empty()) parts.components.pop_back();
+            if (!parts.components.empty())
+                parts.components.pop_back();
         } else if (!piece.empty() && piece != L".") {
             parts.components.push_back(piece);
         }
@@ -219,13 +256,15 @@ DWORD ResolvePath(const std::wstring& windowsPath, unsigned flags, ResolvedPath*
             bool last = i + 1 == parts.components.size();
             bool wildcards = last && (flags & kWildcardsInLastName);
             for (WCHAR c : parts.components[i]) {
-                if (IsForbiddenInName(c, wildcards)) return ERROR_INVALID_NAME;
+                if (IsForbiddenInName(c, wildcards))
+                    return ERROR_INVALID_NAME;
             }
         }
     }
 
     Drive drive;
-    if (!FindDrive(parts.drive, &drive)) return ERROR_PATH_NOT_FOUND;
+    if (!FindDrive(parts.drive, &drive))
+        return ERROR_PATH_NOT_FOUND;
 
     // Walk from the drive's folder, resolving each component's letter case while the entries
     // exist.
@@ -262,86 +301,95 @@ DWORD ResolvePath(const std::wstring& windowsPath, unsigned flags, ResolvedPath*
         out->parentIsRoot = true;
     }
     out->native = current;
-    if (out->trailingSeparator) out->native += "/";
+    if (out->trailingSeparator)
+        out->native += "/";
     return ERROR_SUCCESS;
 }
 
 DWORD Win32ErrorFromErrno(int error)
 {
     switch (error) {
-    case 0:
-        return ERROR_SUCCESS;
-    case ENOENT:
-        return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR:
-    case ELOOP:
-        return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-    case ETXTBSY:
-        return ERROR_ACCESS_DENIED;
-    case EEXIST:
-        return ERROR_FILE_EXISTS;
-    case ENOTEMPTY:
-        return ERROR_DIR_NOT_EMPTY;
-    case EMFILE:
-    case ENFILE:
-        return ERROR_TOO_MANY_OPEN_FILES;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return ERROR_DISK_FULL;
-    case ENAMETOOLONG:
-        return ERROR_INVALID_NAME;
-    case ENOMEM:
-        return ERROR_NOT_ENOUGH_MEMORY;
-    case EBADF:
-        return ERROR_INVALID_HANDLE;
-    case EINVAL:
-        return ERROR_INVALID_PARAMETER;
-    case EBUSY:
-        return ERROR_SHARING_VIOLATION;
-    case EIO:
-    case ENXIO:
-    case ENODEV:
-    case ENOMEDIUM:
-        return ERROR_NOT_READY;  // a card pulled out or a failing medium
-    default:
-        return ERROR_INVALID_FUNCTION;
+        case 0:
+            return ERROR_SUCCESS;
+        case ENOENT:
+            return ERROR_FILE_NOT_FOUND;
+        case ENOTDIR:
+        case ELOOP:
+            return ERROR_PATH_NOT_FOUND;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case ETXTBSY:
+            return ERROR_ACCESS_DENIED;
+        case EEXIST:
+            return ERROR_FILE_EXISTS;
+        case ENOTEMPTY:
+            return ERROR_DIR_NOT_EMPTY;
+        case EMFILE:
+        case ENFILE:
+            return ERROR_TOO_MANY_OPEN_FILES;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return ERROR_DISK_FULL;
+        case ENAMETOOLONG:
+            return ERROR_INVALID_NAME;
+        case ENOMEM:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        case EBADF:
+            return ERROR_INVALID_HANDLE;
+        case EINVAL:
+            return ERROR_INVALID_PARAMETER;
+        case EBUSY:
+            return ERROR_SHARING_VIOLATION;
+        case EIO:
+        case ENXIO:
+        case ENODEV:
+        case ENOMEDIUM:
+            return ERROR_NOT_READY;  // a card pulled out or a failing medium
+        default:
+            return ERROR_INVALID_FUNCTION;
     }
 }
 
 DWORD MissingEntryError(const std::string& nativePath)
 {
     std::string path = nativePath;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     size_t slash = path.rfind('/');
-    std::string parent = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    std::string parent =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     struct stat st;
-    if (stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return ERROR_FILE_NOT_FOUND;
+    if (stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return ERROR_FILE_NOT_FOUND;
     return ERROR_PATH_NOT_FOUND;
 }
 
 std::string ToNativePath(const std::wstring& windowsPath)
 {
     ResolvedPath resolved;
-    if (ResolvePath(windowsPath, 0, &resolved) != ERROR_SUCCESS) return std::string();
+    if (ResolvePath(windowsPath, 0, &resolved) != ERROR_SUCCESS)
+        return std::string();
     return resolved.native;
 }
 
 std::wstring ToWindowsPath(const std::string& nativePath)
 {
-    if (nativePath.empty()) return std::wstring();
-    std::string absolute = NormalizeNativePath(nativePath);
+    std::string path = nativePath.substr(0, nativePath.find('\0'));
+    if (path.empty())
+        return std::wstring();
+    std::string absolute = NormalizeNativePath(path);
     WindowsParts parts = PartsOfNativePath(absolute);
-    if (parts.drive == L'C') RealPathOnRemovableDrive(absolute, &parts);
+    if (parts.drive == L'C')
+        RealPathOnRemovableDrive(absolute, &parts);
     std::wstring result;
     result.push_back(parts.drive);
     result += L":\\";
     for (size_t i = 0; i < parts.components.size(); ++i) {
-        if (i) result.push_back(L'\\');
+        if (i)
+            result.push_back(L'\\');
         result += parts.components[i];
     }
     return result;

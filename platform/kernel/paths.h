@@ -18,11 +18,11 @@ std::string NormalizeNativePath(const std::string& path);
 
 // What ResolvePath made of a Windows path.
 struct ResolvedPath {
-    std::string native;       // the Linux path; ends with "/" when the Windows path ended
-                              // with a separator (so that a file named so fails to open)
-    std::string parent;       // the Linux folder that holds the last component
-    std::wstring lastName;    // the last component as written; empty for a drive's root
-    bool root = false;        // the path names a drive's root
+    std::string native;         // the Linux path; ends with "/" when the Windows path ended
+                                // with a separator (so that a file named so fails to open)
+    std::string parent;         // the Linux folder that holds the last component
+    std::wstring lastName;      // the last component as written; empty for a drive's root
+    bool root = false;          // the path names a drive's root
     bool parentIsRoot = false;  // the last component lies directly in a drive's root
     bool trailingSeparator = false;
 };

@@ -27,7 +27,10 @@ bool IsSupportedCodePage(UINT codePage)
            codePage == CP_UTF8;
 }
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
 
 // Decodes the sequence that starts at s[0] (n bytes available). Returns its length (1..4) and
 // stores the code point, or returns 0 when s[0] does not start a valid sequence: a stray
@@ -46,21 +49,28 @@ size_t DecodeOne(const unsigned char* s, size_t n, uint32_t* codePoint)
         length = 2;
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
         length = 3;
-        if (b0 == 0xE0) low = 0xA0;   // shorter forms are overlong
-        if (b0 == 0xED) high = 0x9F;  // U+D800..U+DFFF are not characters
+        if (b0 == 0xE0)
+            low = 0xA0;  // shorter forms are overlong
+        if (b0 == 0xED)
+            high = 0x9F;  // U+D800..U+DFFF are not characters
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
         length = 4;
-        if (b0 == 0xF0) low = 0x90;   // overlong
-        if (b0 == 0xF4) high = 0x8F;  // above U+10FFFF
+        if (b0 == 0xF0)
+            low = 0x90;  // overlong
+        if (b0 == 0xF4)
+            high = 0x8F;  // above U+10FFFF
     } else {
         return 0;
     }
-    if (n < length || s[1] < low || s[1] > high) return 0;
+    if (n < length || s[1] < low || s[1] > high)
+        return 0;
     for (size_t i = 2; i < length; ++i) {
-        if (!IsContinuation(s[i])) return 0;
+        if (!IsContinuation(s[i]))
+            return 0;
     }
     uint32_t value = b0 & (0x7F >> length);
-    for (size_t i = 1; i < length; ++i) value = (value << 6) | (s[i] & 0x3F);
+    for (size_t i = 1; i < length; ++i)
+        value = (value << 6) | (s[i] & 0x3F);
     *codePoint = value;
     return length;
 }
@@ -76,7 +86,8 @@ bool DecodeBytes(const unsigned char* s, size_t n, bool strict, std::wstring* ou
         uint32_t codePoint;
         size_t length = DecodeOne(s + i, n - i, &codePoint);
         if (length == 0) {
-            if (strict) return false;
+            if (strict)
+                return false;
             out->push_back(static_cast<WCHAR>(kEscapeBase + s[i]));
             ++i;
         } else {
@@ -128,15 +139,15 @@ bool EncodeWide(const WCHAR* s, size_t n, Unmappable mode, char defaultChar, std
             out->push_back(static_cast<char>(c - kEscapeBase));
         } else if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
             switch (mode) {
-            case Unmappable::Fail:
-                return false;
-            case Unmappable::Replace:
-                AppendUtf8(kReplacement, out);
-                break;
-            case Unmappable::DefaultChar:
-                out->push_back(defaultChar);
-                *usedDefault = true;
-                break;
+                case Unmappable::Fail:
+                    return false;
+                case Unmappable::Replace:
+                    AppendUtf8(kReplacement, out);
+                    break;
+                case Unmappable::DefaultChar:
+                    out->push_back(defaultChar);
+                    *usedDefault = true;
+                    break;
             }
         } else {
             AppendUtf8(c, out);
@@ -165,7 +176,8 @@ std::string WideToAnsi(const std::wstring& text)
 std::wstring Utf16LeToWide(const void* data, size_t bytes)
 {
     std::wstring text;
-    if (!data) return text;
+    if (!data)
+        return text;
     const unsigned char* p = static_cast<const unsigned char*>(data);
     size_t units = bytes / 2;
     text.reserve(units);
@@ -174,8 +186,8 @@ std::wstring Utf16LeToWide(const void* data, size_t bytes)
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
             uint32_t next = p[2 * i + 2] | (uint32_t(p[2 * i + 3]) << 8);
             if (next >= 0xDC00 && next <= 0xDFFF) {
-                text.push_back(static_cast<WCHAR>(0x10000 + ((unit - 0xD800) << 10) +
-                                                  (next - 0xDC00)));
+                text.push_back(
+                    static_cast<WCHAR>(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00)));
                 ++i;
                 continue;
             }
@@ -229,7 +241,8 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int cbMult
         return 0;
     }
     int needed = static_cast<int>(text.size());
-    if (cchWideChar == 0) return needed;
+    if (cchWideChar == 0)
+        return needed;
     if (needed > cchWideChar) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
@@ -263,13 +276,15 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wideChar, int cchWid
         SetLastError(ERROR_NO_UNICODE_TRANSLATION);
         return 0;
     }
-    if (usedDefaultChar) *usedDefaultChar = usedDefault ? TRUE : FALSE;
+    if (usedDefaultChar)
+        *usedDefaultChar = usedDefault ? TRUE : FALSE;
     if (bytes.size() > size_t(INT_MAX)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
     int needed = static_cast<int>(bytes.size());
-    if (cbMultiByte == 0) return needed;
+    if (cbMultiByte == 0)
+        return needed;
     if (needed > cbMultiByte) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;

@@ -1,7 +1,7 @@
 // File calls on a card folder: dispositions, reading and writing, listings with patterns, and
 // the error codes Windows callers test for.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -20,7 +20,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Narrow(const std::wstring& text) { return platform::WideToAnsi(text); }
+std::string Narrow(const std::wstring& text)
+{
+    return platform::WideToAnsi(text);
+}
 
 std::string ReadNative(const fs::path& path)
 {
@@ -73,7 +76,8 @@ struct Handle {
     explicit Handle(HANDLE handle) : h(handle) {}
     ~Handle()
     {
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
     }
     bool valid() const { return h != INVALID_HANDLE_VALUE; }
 };
@@ -100,21 +104,25 @@ TEST_F(CardFiles, EachDispositionCreatesOpensOrTruncatesAsWindowsDoes)
         {TRUNCATE_EXISTING, true, true, ERROR_SUCCESS, ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("disposition " + std::to_string(c.disposition) + (c.exists ? " on a file" : " on nothing"));
+        SCOPED_TRACE("disposition " + std::to_string(c.disposition) +
+                     (c.exists ? " on a file" : " on nothing"));
         fs::path native = m_card / "setting" / "Target.bin";
         fs::remove(native);
-        if (c.exists) WriteNative(native, "old");
+        if (c.exists)
+            WriteNative(native, "old");
         SetLastError(0xDEAD);
         // Lower case on purpose: an existing file is found whatever the case.
         Handle file(CreateFileW(Win(L"SETTING\\target.BIN").c_str(), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ, nullptr, c.disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                FILE_SHARE_READ, nullptr, c.disposition, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
         EXPECT_EQ(file.valid(), c.opens);
         EXPECT_EQ(GetLastError(), c.error);
         // A new file takes the name as written; an existing one keeps its own.
         fs::path created = m_card / "setting" / "target.BIN";
         fs::path after = fs::exists(native) ? native : created;
         EXPECT_EQ(fs::exists(after), c.contentAfter != nullptr);
-        if (c.contentAfter && fs::exists(after)) EXPECT_EQ(ReadNative(after), c.contentAfter);
+        if (c.contentAfter && fs::exists(after))
+            EXPECT_EQ(ReadNative(after), c.contentAfter);
         fs::remove(m_card / "setting" / "target.BIN");
     }
 }
@@ -132,28 +140,40 @@ TEST_F(CardFiles, OpeningFailsWithTheErrorCallersTestFor)
         DWORD error;
     };
     const Case cases[] = {
-        {"missing file", Win(L"Cont_Rec\\none.mp4"), GENERIC_READ, OPEN_EXISTING, ERROR_FILE_NOT_FOUND},
-        {"missing folder", Win(L"nowhere\\a.mp4"), GENERIC_READ, OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
-        {"create in a missing folder", Win(L"nowhere\\a.mp4"), GENERIC_WRITE, CREATE_ALWAYS, ERROR_PATH_NOT_FOUND},
-        {"file used as a folder", Win(L"setting\\setup.cfg\\x"), GENERIC_READ, OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
+        {"missing file", Win(L"Cont_Rec\\none.mp4"), GENERIC_READ, OPEN_EXISTING,
+         ERROR_FILE_NOT_FOUND},
+        {"missing folder", Win(L"nowhere\\a.mp4"), GENERIC_READ, OPEN_EXISTING,
+         ERROR_PATH_NOT_FOUND},
+        {"create in a missing folder", Win(L"nowhere\\a.mp4"), GENERIC_WRITE, CREATE_ALWAYS,
+         ERROR_PATH_NOT_FOUND},
+        {"file used as a folder", Win(L"setting\\setup.cfg\\x"), GENERIC_READ, OPEN_EXISTING,
+         ERROR_PATH_NOT_FOUND},
         {"a folder", Win(L"Cont_Rec"), GENERIC_READ, OPEN_EXISTING, ERROR_ACCESS_DENIED},
         {"a drive's root", m_root, GENERIC_READ, OPEN_EXISTING, ERROR_ACCESS_DENIED},
-        {"wildcard in the name", Win(L"Cont_Rec\\*.mp4"), GENERIC_READ, OPEN_EXISTING, ERROR_INVALID_NAME},
-        {"bar in a folder name", Win(L"a|b\\c.mp4"), GENERIC_READ, OPEN_EXISTING, ERROR_INVALID_NAME},
-        {"writing a read-only file", Win(L"setting\\locked.cfg"), GENERIC_WRITE, OPEN_EXISTING, ERROR_ACCESS_DENIED},
-        {"replacing a read-only file", Win(L"setting\\locked.cfg"), GENERIC_READ, CREATE_ALWAYS, ERROR_ACCESS_DENIED},
-        {"no such disposition", Win(L"setting\\setup.cfg"), GENERIC_READ, 9, ERROR_INVALID_PARAMETER},
-        {"truncating without write access", Win(L"setting\\setup.cfg"), GENERIC_READ, TRUNCATE_EXISTING,
+        {"wildcard in the name", Win(L"Cont_Rec\\*.mp4"), GENERIC_READ, OPEN_EXISTING,
+         ERROR_INVALID_NAME},
+        {"bar in a folder name", Win(L"a|b\\c.mp4"), GENERIC_READ, OPEN_EXISTING,
+         ERROR_INVALID_NAME},
+        {"writing a read-only file", Win(L"setting\\locked.cfg"), GENERIC_WRITE, OPEN_EXISTING,
+         ERROR_ACCESS_DENIED},
+        {"replacing a read-only file", Win(L"setting\\locked.cfg"), GENERIC_READ, CREATE_ALWAYS,
+         ERROR_ACCESS_DENIED},
+        {"no such disposition", Win(L"setting\\setup.cfg"), GENERIC_READ, 9,
          ERROR_INVALID_PARAMETER},
+        {"truncating without write access", Win(L"setting\\setup.cfg"), GENERIC_READ,
+         TRUNCATE_EXISTING, ERROR_INVALID_PARAMETER},
         {"empty name", L"", GENERIC_READ, OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
-        {"network path", L"\\\\server\\share\\a.mp4", GENERIC_READ, OPEN_EXISTING, ERROR_BAD_PATHNAME},
+        {"network path", L"\\\\server\\share\\a.mp4", GENERIC_READ, OPEN_EXISTING,
+         ERROR_BAD_PATHNAME},
     };
     for (const Case& c : cases) {
         SetLastError(ERROR_SUCCESS);
-        HANDLE h = CreateFileW(c.path.c_str(), c.access, FILE_SHARE_READ, nullptr, c.disposition, 0, nullptr);
+        HANDLE h = CreateFileW(c.path.c_str(), c.access, FILE_SHARE_READ, nullptr, c.disposition, 0,
+                               nullptr);
         EXPECT_EQ(h, INVALID_HANDLE_VALUE) << c.what;
         EXPECT_EQ(GetLastError(), c.error) << c.what;
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
     }
     EXPECT_EQ(ReadNative(readOnly), "keep");
     // A read-only file still opens for reading.
@@ -209,7 +229,8 @@ TEST_F(CardFiles, HandlesRefuseWhatTheyWereNotOpenedFor)
                               nullptr, OPEN_EXISTING, 0, nullptr));
     Handle writer(CreateFileW(Win(L"setting\\setup.cfg").c_str(), GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr));
-    Handle query(CreateFileW(Win(L"setting\\setup.cfg").c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    Handle query(
+        CreateFileW(Win(L"setting\\setup.cfg").c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(reader.valid() && writer.valid() && query.valid());
     char buffer[8];
     DWORD count = 5;
@@ -236,7 +257,8 @@ TEST_F(CardFiles, HandlesRefuseWhatTheyWereNotOpenedFor)
         EXPECT_FALSE(c.call()) << c.what;
         EXPECT_EQ(GetLastError(), c.error) << c.what;
         // Reads and writes clear the count before anything else.
-        if (c.movesData) EXPECT_EQ(count, 0u) << c.what;
+        if (c.movesData)
+            EXPECT_EQ(count, 0u) << c.what;
     }
 
     LARGE_INTEGER size{};
@@ -245,7 +267,8 @@ TEST_F(CardFiles, HandlesRefuseWhatTheyWereNotOpenedFor)
     EXPECT_EQ(ReadNative(m_card / "setting" / "setup.cfg"), "device");
 
     // Handles that are not files, or no longer open.
-    HANDLE closed = CreateFileW(Win(L"setting\\setup.cfg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE closed = CreateFileW(Win(L"setting\\setup.cfg").c_str(), GENERIC_READ, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
     ASSERT_TRUE(CloseHandle(closed));
     WIN32_FIND_DATAW data;
     Handle find(FindFirstFileW(Win(L"setting\\*").c_str(), &data));
@@ -290,9 +313,11 @@ TEST_F(CardFiles, PatternsMatchWithoutRegardToCase)
     const Case cases[] = {
         {Win(L"Cont_Rec\\*.mp4"), {"A.MP4", "b.mp4"}, ERROR_NO_MORE_FILES},
         {Win(L"cont_rec\\*.MP4"), {"A.MP4", "b.mp4"}, ERROR_NO_MORE_FILES},
-        {Win(L"Cont_Rec\\*"), {".", "..", "A.MP4", "AB.mp4.bak", "b.mp4", "c.avi", "noext", "Sub"},
+        {Win(L"Cont_Rec\\*"),
+         {".", "..", "A.MP4", "AB.mp4.bak", "b.mp4", "c.avi", "noext", "Sub"},
          ERROR_NO_MORE_FILES},
-        {Win(L"Cont_Rec\\*.*"), {".", "..", "A.MP4", "AB.mp4.bak", "b.mp4", "c.avi", "noext", "Sub"},
+        {Win(L"Cont_Rec\\*.*"),
+         {".", "..", "A.MP4", "AB.mp4.bak", "b.mp4", "c.avi", "noext", "Sub"},
          ERROR_NO_MORE_FILES},
         {Win(L"Cont_Rec\\?.mp4"), {"A.MP4", "b.mp4"}, ERROR_NO_MORE_FILES},
         // "?" may also match nothing before a dot, as on Windows.
@@ -332,7 +357,8 @@ TEST_F(CardFiles, ListingsDescribeEachEntry)
     EXPECT_EQ(data.nFileSizeLow, 5u);
     EXPECT_EQ(data.nFileSizeHigh, 0u);
     EXPECT_EQ(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
-    uint64_t written = (uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    uint64_t written =
+        (uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
     EXPECT_EQ(written, expected);
 
     Handle folder(FindFirstFileW(Win(L"cont_rec\\sub").c_str(), &data));
@@ -350,7 +376,8 @@ TEST_F(CardFiles, ListingsDescribeEachEntry)
     ASSERT_TRUE(FindClose(search));
     EXPECT_FALSE(FindClose(search));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
-    Handle notAFind(CreateFileW(Win(L"setting\\setup.cfg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    Handle notAFind(CreateFileW(Win(L"setting\\setup.cfg").c_str(), GENERIC_READ, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
     EXPECT_FALSE(FindClose(notAFind.h));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
 }
@@ -380,7 +407,8 @@ TEST_F(CardFiles, ExistenceAndAttributesTellFileFromFolderFromNothing)
         EXPECT_EQ(PathFileExistsW(c.path.c_str()), c.exists ? TRUE : FALSE) << Narrow(c.path);
         SetLastError(ERROR_SUCCESS);
         EXPECT_EQ(GetFileAttributesW(c.path.c_str()), c.attributes) << Narrow(c.path);
-        if (!c.exists) EXPECT_EQ(GetLastError(), c.error) << Narrow(c.path);
+        if (!c.exists)
+            EXPECT_EQ(GetLastError(), c.error) << Narrow(c.path);
     }
     EXPECT_FALSE(PathFileExistsW(nullptr));
 }
@@ -391,14 +419,16 @@ TEST_F(CardFiles, CopiesReplaceWholeFilesOrKeepTheTarget)
     struct timespec times[2] = {{1536582645, 0}, {1536582645, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, (m_card / "Cont_Rec" / "A.MP4").c_str(), times, 0), 0);
 
-    ASSERT_TRUE(CopyFileW(Win(L"cont_rec\\a.mp4").c_str(), Win(L"setting\\copy.mp4").c_str(), TRUE));
+    ASSERT_TRUE(
+        CopyFileW(Win(L"cont_rec\\a.mp4").c_str(), Win(L"setting\\copy.mp4").c_str(), TRUE));
     EXPECT_EQ(ReadNative(target), "front");
     struct stat st;
     ASSERT_EQ(stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mtim.tv_sec, 1536582645);  // the last write time travels with the copy
 
     SetLastError(ERROR_SUCCESS);
-    EXPECT_FALSE(CopyFileW(Win(L"Cont_Rec\\b.mp4").c_str(), Win(L"SETTING\\COPY.MP4").c_str(), TRUE));
+    EXPECT_FALSE(
+        CopyFileW(Win(L"Cont_Rec\\b.mp4").c_str(), Win(L"SETTING\\COPY.MP4").c_str(), TRUE));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
     EXPECT_EQ(ReadNative(target), "front");
 
@@ -406,7 +436,8 @@ TEST_F(CardFiles, CopiesReplaceWholeFilesOrKeepTheTarget)
     Handle reader(CreateFileW(Win(L"setting\\copy.mp4").c_str(), GENERIC_READ, FILE_SHARE_READ,
                               nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(reader.valid());
-    ASSERT_TRUE(CopyFileW(Win(L"Cont_Rec\\b.mp4").c_str(), Win(L"setting\\copy.mp4").c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW(Win(L"Cont_Rec\\b.mp4").c_str(), Win(L"setting\\copy.mp4").c_str(), FALSE));
     EXPECT_EQ(ReadNative(target), "rear!");
     char buffer[16];
     DWORD got = 0;
@@ -420,8 +451,10 @@ TEST_F(CardFiles, CopiesReplaceWholeFilesOrKeepTheTarget)
     };
     const Case failures[] = {
         {"missing source", Win(L"Cont_Rec\\z.mp4"), Win(L"setting\\z.mp4"), ERROR_FILE_NOT_FOUND},
-        {"source in a missing folder", Win(L"nowhere\\z.mp4"), Win(L"setting\\z.mp4"), ERROR_PATH_NOT_FOUND},
-        {"target in a missing folder", Win(L"Cont_Rec\\b.mp4"), Win(L"nowhere\\z.mp4"), ERROR_PATH_NOT_FOUND},
+        {"source in a missing folder", Win(L"nowhere\\z.mp4"), Win(L"setting\\z.mp4"),
+         ERROR_PATH_NOT_FOUND},
+        {"target in a missing folder", Win(L"Cont_Rec\\b.mp4"), Win(L"nowhere\\z.mp4"),
+         ERROR_PATH_NOT_FOUND},
         {"a folder as source", Win(L"Cont_Rec\\Sub"), Win(L"setting\\z.mp4"), ERROR_ACCESS_DENIED},
         {"a folder as target", Win(L"Cont_Rec\\b.mp4"), Win(L"Cont_Rec\\sub"), ERROR_ACCESS_DENIED},
         {"onto itself", Win(L"Cont_Rec\\b.mp4"), Win(L"CONT_REC\\B.MP4"), ERROR_SHARING_VIOLATION},
@@ -435,7 +468,8 @@ TEST_F(CardFiles, CopiesReplaceWholeFilesOrKeepTheTarget)
 
     // No temporary file is left behind, whether a copy succeeded or failed.
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(m_card / "setting")) names.insert(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(m_card / "setting"))
+        names.insert(entry.path().filename());
     EXPECT_EQ(names, (std::set<std::string>{"copy.mp4", "setup.cfg"}));
 }
 

@@ -25,7 +25,8 @@ fs::path MakeTempFolder(const char* tag)
     fs::path base = build ? fs::path(build) / "tmp" : fs::temp_directory_path();
     fs::create_directories(base);
     std::string pattern = (base / (std::string(tag) + "-XXXXXX")).string();
-    if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed under " << base;
+    if (!mkdtemp(pattern.data()))
+        ADD_FAILURE() << "mkdtemp failed under " << base;
     return fs::canonical(pattern);
 }
 
@@ -40,7 +41,8 @@ std::vector<std::wstring> DriveStrings()
     std::vector<wchar_t> buffer(GetLogicalDriveStringsW(0, nullptr));
     DWORD length = GetLogicalDriveStringsW(DWORD(buffer.size()), buffer.data());
     std::vector<std::wstring> roots;
-    for (size_t i = 0; i < length; i += roots.back().size() + 1) roots.emplace_back(&buffer[i]);
+    for (size_t i = 0; i < length; i += roots.back().size() + 1)
+        roots.emplace_back(&buffer[i]);
     return roots;
 }
 
@@ -49,7 +51,8 @@ std::wstring UnusedRoot()
 {
     for (wchar_t letter = L'Z'; letter > L'C'; --letter) {
         std::wstring root{letter, L':', L'\\'};
-        if (GetDriveTypeW(root.c_str()) == DRIVE_NO_ROOT_DIR) return root;
+        if (GetDriveTypeW(root.c_str()) == DRIVE_NO_ROOT_DIR)
+            return root;
     }
     ADD_FAILURE() << "every letter is in use";
     return L"";
@@ -86,21 +89,28 @@ TEST_F(CardPaths, ResolvesEachComponentWithoutRegardToCase)
     const std::wstring r = m_root;
     const std::wstring lower{wchar_t(towlower(r[0])), L':', L'\\'};
     const Case cases[] = {
-        {r + L"Cont_Rec\\REC_2018_09_10_12_30_45_F.MP4", Native("Cont_Rec/REC_2018_09_10_12_30_45_F.MP4")},
-        {r + L"cont_rec\\rec_2018_09_10_12_30_45_f.mp4", Native("Cont_Rec/REC_2018_09_10_12_30_45_F.MP4")},
-        {lower + L"CONT_REC/Rec_2018_09_10_12_30_45_F.Mp4", Native("Cont_Rec/REC_2018_09_10_12_30_45_F.MP4")},
+        {r + L"Cont_Rec\\REC_2018_09_10_12_30_45_F.MP4",
+         Native("Cont_Rec/REC_2018_09_10_12_30_45_F.MP4")},
+        {r + L"cont_rec\\rec_2018_09_10_12_30_45_f.mp4",
+         Native("Cont_Rec/REC_2018_09_10_12_30_45_F.MP4")},
+        {lower + L"CONT_REC/Rec_2018_09_10_12_30_45_F.Mp4",
+         Native("Cont_Rec/REC_2018_09_10_12_30_45_F.MP4")},
         {r + L"SETTING\\SETUP.CFG", Native("setting/setup.cfg")},
         {r + L".\\x\\..\\Cont_Rec\\.\\", Native("Cont_Rec") + "/"},
-        {r + L"Cont_Rec\\\\\\REC_2018_09_10_12_30_45_F.MP4", Native("Cont_Rec/REC_2018_09_10_12_30_45_F.MP4")},
+        {r + L"Cont_Rec\\\\\\REC_2018_09_10_12_30_45_F.MP4",
+         Native("Cont_Rec/REC_2018_09_10_12_30_45_F.MP4")},
         // Names that exist in no form are kept as written, and so is all that follows them.
         {r + L"cont_rec\\New.MP4", Native("Cont_Rec/New.MP4")},
         {r + L"Missing\\cont_rec\\A.mp4", Native("Missing/cont_rec/A.mp4")},
         // The root cannot be left upwards.
         {r, m_card.string()},
         {r + L"..\\..\\setting", Native("setting")},
+        // A path ends at its first zero, as the Win32 calls see it.
+        {r + L"setting" + L'\0' + L"\\setup.cfg", Native("setting")},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(platform::ToNativePath(c.path), c.native) << std::string(c.path.begin(), c.path.end());
+        EXPECT_EQ(platform::ToNativePath(c.path), c.native)
+            << std::string(c.path.begin(), c.path.end());
     }
 }
 
@@ -133,15 +143,18 @@ TEST_F(CardPaths, TurnsLinuxPathsIntoWindowsForm)
     };
     std::wstring siblingWindows = L"C:" + sibling.wstring();
     for (wchar_t& c : siblingWindows) {
-        if (c == L'/') c = L'\\';
+        if (c == L'/')
+            c = L'\\';
     }
     const Case cases[] = {
-        {Native("Cont_Rec/REC_2018_09_10_12_30_45_F.MP4"), m_root + L"Cont_Rec\\REC_2018_09_10_12_30_45_F.MP4"},
+        {Native("Cont_Rec/REC_2018_09_10_12_30_45_F.MP4"),
+         m_root + L"Cont_Rec\\REC_2018_09_10_12_30_45_F.MP4"},
         {m_card.string(), m_root},
         {m_card.string() + "/", m_root},
         {Native("setting/../Cont_Rec/./x"), m_root + L"Cont_Rec\\x"},
         {sibling.string(), siblingWindows},
-        {(link / "REC_2018_09_10_12_30_45_F.MP4").string(), m_root + L"Cont_Rec\\REC_2018_09_10_12_30_45_F.MP4"},
+        {(link / "REC_2018_09_10_12_30_45_F.MP4").string(),
+         m_root + L"Cont_Rec\\REC_2018_09_10_12_30_45_F.MP4"},
         {"/", L"C:\\"},
         {"/usr//lib/../bin", L"C:\\usr\\bin"},
         {"", L""},
@@ -191,7 +204,8 @@ TEST_F(CardPaths, TheCardIsARemovableDriveWithItsSizeInClusters)
         {L"", DRIVE_NO_ROOT_DIR},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(GetDriveTypeW(c.root.c_str()), c.type) << std::string(c.root.begin(), c.root.end());
+        EXPECT_EQ(GetDriveTypeW(c.root.c_str()), c.type)
+            << std::string(c.root.begin(), c.root.end());
     }
 
     DWORD sectors = 0, bytes = 0, freeClusters = 0, clusters = 0;
@@ -207,7 +221,8 @@ TEST_F(CardPaths, TheCardIsARemovableDriveWithItsSizeInClusters)
     EXPECT_LT(volumeBytes - uint64_t(clusters) * clusterBytes, clusterBytes);
 
     SetLastError(ERROR_SUCCESS);
-    EXPECT_FALSE(GetDiskFreeSpaceW(UnusedRoot().c_str(), &sectors, &bytes, &freeClusters, &clusters));
+    EXPECT_FALSE(
+        GetDiskFreeSpaceW(UnusedRoot().c_str(), &sectors, &bytes, &freeClusters, &clusters));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
 }
 
@@ -255,7 +270,8 @@ TEST(DriveTable, FoldersOfTheVariableJoinAndKeepTheirLetters)
     unsetenv("PLATFORM_REMOVABLE_DRIVES");
     platform::RefreshDriveTable();
     EXPECT_EQ(GetDriveTypeW(secondRoot.c_str()), UINT(DRIVE_NO_ROOT_DIR));
-    for (const fs::path& folder : {first, second, third}) fs::remove_all(folder);
+    for (const fs::path& folder : {first, second, third})
+        fs::remove_all(folder);
 }
 
 TEST(DriveTable, TestDrivesComeAndGo)
@@ -325,9 +341,11 @@ TEST(DriveTable, ReadersSeeAWholeTableWhileItChanges)
         platform::RefreshDriveTable();
         platform::testing::RemoveRemovableDrive(root);
     }
-    while (reads < 3) std::this_thread::yield();
+    while (reads < 3)
+        std::this_thread::yield();
     stop = true;
-    for (std::thread& reader : readers) reader.join();
+    for (std::thread& reader : readers)
+        reader.join();
     fs::remove_all(folder);
 }
 

@@ -16,9 +16,9 @@ std::wstring ToWide(UINT codePage, const std::string& bytes)
     EXPECT_EQ(needed > 0, !bytes.empty());
     std::wstring text(size_t(needed), L'\0');
     if (needed > 0) {
-        EXPECT_EQ(MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), text.data(),
-                                      needed),
-                  needed);
+        EXPECT_EQ(
+            MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), text.data(), needed),
+            needed);
     }
     return text;
 }
@@ -67,7 +67,11 @@ TEST(CodePages, DecodesValidUtf8AndEscapesEveryInvalidByte)
         {"zero byte inside", std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
         {"stray continuation", "\x80", L"\xDC80"},
         {"truncated sequence", "\xE2\x82", L"\xDCE2\xDC82"},
-        {"truncated then ascii", "\xF0\x9F" "A", L"\xDCF0\xDC9F" L"A"},
+        {"truncated then ascii",
+         "\xF0\x9F"
+         "A",
+         L"\xDCF0\xDC9F"
+         L"A"},
         {"overlong slash", "\xC0\xAF", L"\xDCC0\xDCAF"},
         {"overlong three bytes", "\xE0\x80\xAF", L"\xDCE0\xDC80\xDCAF"},
         {"overlong four bytes", "\xF0\x80\x80\xAF", L"\xDCF0\xDC80\xDC80\xDCAF"},
@@ -92,9 +96,9 @@ TEST(CodePages, AnyByteStringSurvivesTheRoundTrip)
     // Random strings drawn mostly from bytes that start, continue or break UTF-8 sequences, so
     // that valid and invalid runs meet in every combination.
     std::mt19937 random(20180910);
-    const unsigned char interesting[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF,
-                                         0xC0, 0xC1, 0xC2, 0xDF, 0xE0, 0xE1, 0xED, 0xEE, 0xEF,
-                                         0xF0, 0xF1, 0xF4, 0xF5, 0xFE, 0xFF};
+    const unsigned char interesting[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0,
+                                         0xBF, 0xC0, 0xC1, 0xC2, 0xDF, 0xE0, 0xE1, 0xED,
+                                         0xEE, 0xEF, 0xF0, 0xF1, 0xF4, 0xF5, 0xFE, 0xFF};
     for (int round = 0; round < 4000; ++round) {
         std::string bytes(random() % 24 + 1, '\0');
         for (char& b : bytes) {
@@ -190,8 +194,8 @@ TEST(CodePages, ReportsEachFailureWithItsError)
         {"strict encoding of a lone surrogate",
          [] {
              char out[4];
-             return WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, L"\xD800", 1, out, 4,
-                                        nullptr, nullptr);
+             return WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, L"\xD800", 1, out, 4, nullptr,
+                                        nullptr);
          },
          ERROR_NO_UNICODE_TRANSLATION},
     };
@@ -214,18 +218,19 @@ TEST(CodePages, CharactersWithoutAnEightBitFormUseTheDefaultOrTheReplacement)
     EXPECT_EQ(std::string(out, 4), "a??b");
     EXPECT_TRUE(usedDefault);
 
-    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), out, 16, "#",
-                                  &usedDefault),
-              4);
+    EXPECT_EQ(
+        WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), out, 16, "#", &usedDefault),
+        4);
     EXPECT_EQ(std::string(out, 4), "a##b");
 
     EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, L"ok", 2, out, 16, nullptr, &usedDefault), 2);
     EXPECT_FALSE(usedDefault);
 
-    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out, 16, nullptr,
-                                  nullptr),
-              8);
-    EXPECT_EQ(Hex(std::string(out, 8)), Hex("a\xEF\xBF\xBD\xEF\xBF\xBD" "b"));
+    EXPECT_EQ(
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out, 16, nullptr, nullptr),
+        8);
+    EXPECT_EQ(Hex(std::string(out, 8)), Hex("a\xEF\xBF\xBD\xEF\xBF\xBD"
+                                            "b"));
 }
 
 TEST(Utf16Le, JoinsPairsKeepsLoneSurrogatesAndDropsAnOddByte)
@@ -243,10 +248,24 @@ TEST(Utf16Le, JoinsPairsKeepsLoneSurrogatesAndDropsAnOddByte)
          std::string("\x3D\xD8\x00\xDE", 4)},
         {"lone high at the end", std::string("A\0\x3D\xD8", 4), L"A\xD83D",
          std::string("A\0\x3D\xD8", 4)},
-        {"lone low", std::string("\x00\xDE" "A\0", 4), L"\xDE00" L"A",
-         std::string("\x00\xDE" "A\0", 4)},
-        {"high before a non-surrogate", std::string("\x3D\xD8" "A\0", 4), L"\xD83D" L"A",
-         std::string("\x3D\xD8" "A\0", 4)},
+        {"lone low",
+         std::string("\x00\xDE"
+                     "A\0",
+                     4),
+         L"\xDE00"
+         L"A",
+         std::string("\x00\xDE"
+                     "A\0",
+                     4)},
+        {"high before a non-surrogate",
+         std::string("\x3D\xD8"
+                     "A\0",
+                     4),
+         L"\xD83D"
+         L"A",
+         std::string("\x3D\xD8"
+                     "A\0",
+                     4)},
         {"two highs then a low", std::string("\x3D\xD8\x3D\xD8\x00\xDE", 6), L"\xD83D\U0001F600",
          std::string("\x3D\xD8\x3D\xD8\x00\xDE", 6)},
         {"odd trailing byte", std::string("A\0B", 3), L"A", std::string("A\0", 2)},
@@ -268,8 +287,8 @@ TEST(Utf16Le, AnyEvenByteStringSurvivesTheRoundTrip)
         std::string bytes;
         size_t units = random() % 16;
         for (size_t i = 0; i < units; ++i) {
-            uint16_t unit = random() % 2 ? interesting[random() % std::size(interesting)]
-                                         : uint16_t(random());
+            uint16_t unit =
+                random() % 2 ? interesting[random() % std::size(interesting)] : uint16_t(random());
             bytes.push_back(char(unit & 0xFF));
             bytes.push_back(char(unit >> 8));
         }
