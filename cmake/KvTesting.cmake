@@ -25,7 +25,13 @@ function(kv_add_test name)
   if(NOT T_WORKING_DIRECTORY)
     set(T_WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
   endif()
-  set(props LABELS "${labels}" ENVIRONMENT "KV_BUILD_DIR=${CMAKE_BINARY_DIR};KV_FIXTURES=${KV_FIXTURE_DIR}")
+  # gtest_discover_tests flattens PROPERTIES, so every value must be a single list element: the
+  # two variables go through two properties, and an empty label list is left out.
+  set(props ENVIRONMENT "KV_BUILD_DIR=${CMAKE_BINARY_DIR}"
+            ENVIRONMENT_MODIFICATION "KV_FIXTURES=set:${KV_FIXTURE_DIR}")
+  if(labels)
+    list(APPEND props LABELS "${labels}")
+  endif()
   if(T_FIXTURES)
     list(APPEND props FIXTURES_REQUIRED "${T_FIXTURES}")
   endif()
