@@ -1,0 +1,26 @@
+// Reads every packet of a recording's text track (its telemetry) as raw bytes.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+namespace FilterCore {
+
+// Byte strings owned by the caller, one per text packet, in file order.
+typedef std::vector<std::string> TextTrackList;
+
+class TextTrackReader {
+public:
+    // Appends one entry per packet of the first subtitle-type stream of the recording at a
+    // Windows path, holding exactly the packet's bytes, and returns how many it appended; 0 when
+    // the file cannot be opened or has no text track. The list is not cleared first. Only the
+    // text track's samples are read from the file.
+    int Read(const std::wstring& path, TextTrackList* list);
+
+    // Set by the reader's creator before reading and, to end a running Read after the packet in
+    // hand, by any other thread. Read does not reset it.
+    std::atomic<bool> m_cancel{false};
+};
+
+}  // namespace FilterCore
