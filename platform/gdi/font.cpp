@@ -1,6 +1,7 @@
 #include "font.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cwchar>
 #include <tuple>
 #include <cwctype>
@@ -40,6 +41,20 @@ std::mutex g_fontLock;
 FT_Library g_library = nullptr;  // guarded by g_fontLock; lives until the process ends
 std::string g_pinnedFile;        // guarded by g_fontLock; empty when no file is pinned
 unsigned g_generation = 1;       // guarded by g_fontLock
+
+// Whether fontconfig has been asked anything, and whether it has been shut down; guarded by
+// g_fontLock.
+bool g_fontconfigUsed = false;
+bool g_fontconfigClosed = false;
+
+// Releases fontconfig's configuration at exit, so that the process ends without what leak
+// checkers count as lost memory; fonts resolved afterwards get no fontconfig matches.
+void CloseFontconfig()
+{
+    std::lock_guard<std::mutex> guard(g_fontLock);
+    if (g_fontconfigUsed && !g_fontconfigClosed) FcFini();
+    g_fontconfigClosed = true;
+}
 
 FT_Library Library()
 {
@@ -107,6 +122,11 @@ bool IsCjkCharset(BYTE charset)
 bool MatchFamily(const std::string& family, int weight, bool italic, bool exactFamily,
                  FaceFile* file)
 {
+    if (g_fontconfigClosed) return false;
+    if (!g_fontconfigUsed) {
+        g_fontconfigUsed = true;
+        std::atexit(CloseFontconfig);
+    }
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return false;
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));

@@ -316,7 +316,8 @@ PLATFORM_API BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, LPSIZE 
 // vertically only together with DT_SINGLELINE. Without DT_NOCLIP the drawing is clipped to the
 // rectangle. DT_CALCRECT draws nothing and sets the rectangle's right and bottom edges to
 // bound exactly what the same call would draw: the widest line's advance width and the lines'
-// cell heights (with DT_WORDBREAK lines are broken at the rectangle's width first). Returns
+// cell heights (with DT_WORDBREAK lines are broken at the rectangle's width first); a glyph
+// that reaches past its advance (the bar of a T) may ink a pixel beyond. Returns
 // the height of the text; with DT_SINGLELINE | DT_VCENTER the offset from the rectangle's top
 // to the bottom of the text; 0 on failure. Touched pixels get alpha 0.
 PLATFORM_API int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format);
