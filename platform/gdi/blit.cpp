@@ -51,6 +51,13 @@ struct BlendParams {
     bool perPixel = false;
 };
 
+// offset x numerator / denominator, for offsets from a destination edge that may lie far off
+// the surface (the product can pass 64 bits); offset and denominator are not negative.
+inline int64_t Scale(int64_t offset, int numerator, int denominator)
+{
+    return int64_t(__int128(offset) * numerator / denominator);
+}
+
 inline uint32_t Saturate(uint32_t value) { return value > 255 ? 255 : value; }
 
 inline uint32_t BlendPixel(uint32_t source, uint32_t dest, const BlendParams& blend)
@@ -131,12 +138,12 @@ BOOL Blit(HDC destinationHandle, int x, int y, int width, int height, HDC source
         // Source column of each destination column in the area; -1 outside the source.
         columns.resize(size_t(area.right - area.left));
         for (LONG dx = area.left; dx < area.right; ++dx) {
-            int64_t column = sourceBox.left + (dx - destBox.left) * int64_t(sourceWidth) / width;
+            int64_t column = sourceBox.left + Scale(dx - destBox.left, sourceWidth, width);
             columns[size_t(dx - area.left)] = (column >= 0 && column < src.Width()) ? column : -1;
         }
         bool straight = mode == Mode::Copy && sourceWidth == width;
         for (LONG dy = area.top; dy < area.bottom; ++dy) {
-            int64_t row = sourceBox.top + (dy - destBox.top) * int64_t(sourceHeight) / height;
+            int64_t row = sourceBox.top + Scale(dy - destBox.top, sourceHeight, height);
             if (row < 0 || row >= src.Height()) continue;
             uint32_t* out = to.surface->Row(dy);
             if (straight) {

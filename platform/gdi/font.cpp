@@ -183,25 +183,27 @@ public:
     }
 
     // The glyph for a character; with orNotdef the face's missing-glyph shape when it has no
-    // glyph for it, else null.
+    // glyph for it, else null. Characters that map to one glyph share its rendering.
     const Glyph* Render(char32_t ch, bool orNotdef)
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        auto found = m_glyphs.find(ch);
-        if (found != m_glyphs.end()) return found->second.get();
+        auto found = m_byChar.find(ch);
+        if (found != m_byChar.end()) return found->second;
         FT_UInt index = FT_Get_Char_Index(m_face, ch);
         if (index == 0 && !orNotdef) return nullptr;
-        auto glyph = std::make_unique<Glyph>();
-        if (FT_Load_Glyph(m_face, index, FT_LOAD_NO_BITMAP) == 0) {
-            FT_GlyphSlot slot = m_face->glyph;
-            if (m_oblique) FT_GlyphSlot_Oblique(slot);
-            if (m_embolden) FT_GlyphSlot_Embolden(slot);
-            glyph->advance = int((slot->advance.x + 32) >> 6);
-            if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) == 0) Copy(slot, glyph.get());
+        auto& glyph = m_byIndex[index];
+        if (!glyph) {
+            glyph = std::make_unique<Glyph>();
+            if (FT_Load_Glyph(m_face, index, FT_LOAD_NO_BITMAP) == 0) {
+                FT_GlyphSlot slot = m_face->glyph;
+                if (m_oblique) FT_GlyphSlot_Oblique(slot);
+                if (m_embolden) FT_GlyphSlot_Embolden(slot);
+                glyph->advance = int((slot->advance.x + 32) >> 6);
+                if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) == 0) Copy(slot, glyph.get());
+            }
         }
-        const Glyph* result = glyph.get();
-        m_glyphs.emplace(ch, std::move(glyph));
-        return result;
+        m_byChar.emplace(ch, glyph.get());
+        return glyph.get();
     }
 
 private:
@@ -225,11 +227,13 @@ private:
         }
     }
 
-    std::mutex m_lock;  // guards m_face (FreeType faces are not thread-safe) and m_glyphs
+    // Guards m_face (FreeType faces are not thread-safe) and both maps.
+    std::mutex m_lock;
     FT_Face m_face;
     const bool m_embolden;
     const bool m_oblique;
-    std::unordered_map<char32_t, std::unique_ptr<Glyph>> m_glyphs;
+    std::unordered_map<FT_UInt, std::unique_ptr<Glyph>> m_byIndex;
+    std::unordered_map<char32_t, const Glyph*> m_byChar;
 };
 
 namespace {

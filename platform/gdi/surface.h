@@ -1,5 +1,6 @@
 // The pixels that device contexts draw into, and the interface through which the window manager
-// (window device contexts, layered windows), the compositor and GDI+ reach them.
+// (window device contexts, layered windows), the compositor and GDI+ reach them. Not part of
+// Windows; exported only so that the layer's own tests can reach it.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +23,8 @@ class Surface {
 public:
     // Zero-filled pixels; bottomUp puts the bottom row first in memory (DIB sections with a
     // positive height). Null for sizes below 1 or when the memory cannot be had.
-    static std::shared_ptr<Surface> Create(int width, int height, bool bottomUp = false);
-    ~Surface();
+    PLATFORM_API static std::shared_ptr<Surface> Create(int width, int height, bool bottomUp = false);
+    PLATFORM_API ~Surface();
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
 
@@ -57,18 +58,18 @@ struct Target {
 
 // A device context onto a surface that is not a bitmap (a window's pixels). It behaves as a
 // memory device context except that no bitmap can be selected into it. DeleteDC frees it.
-HDC CreateSurfaceDC(Target target);
+PLATFORM_API HDC CreateSurfaceDC(Target target);
 
 // Points an existing surface device context at another target (after a window was moved,
 // resized or its update region changed). False for a memory device context or a bad handle.
-bool SetSurfaceDCTarget(HDC dc, Target target);
+PLATFORM_API bool SetSurfaceDCTarget(HDC dc, Target target);
 
 // What the device context draws into now: for a memory device context, the selected bitmap's
 // pixels with origin (0, 0) and the whole bitmap visible. False for a bad handle.
-bool GetDCTarget(HDC dc, Target* target);
+PLATFORM_API bool GetDCTarget(HDC dc, Target* target);
 
 // The pixels of a bitmap (null for a bad handle).
-std::shared_ptr<Surface> BitmapSurface(HBITMAP bitmap);
+PLATFORM_API std::shared_ptr<Surface> BitmapSurface(HBITMAP bitmap);
 
 // Packs a COLORREF (0x00BBGGRR) into a pixel with the given alpha byte.
 inline uint32_t PixelOf(COLORREF color, uint32_t alpha = 0)

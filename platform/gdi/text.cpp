@@ -1,4 +1,6 @@
 // DrawTextW and GetTextExtentPoint32W: text layout and glyph drawing.
+#include <climits>
+#include <cstdint>
 #include <cwchar>
 #include <vector>
 
@@ -26,9 +28,10 @@ bool BreaksAround(wchar_t ch)
            (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x20000 && c <= 0x3FFFF);
 }
 
+// Widths are 64-bit: a long enough text passes the range of an int.
 struct Placed {
     const Glyph* glyph;
-    int x;  // from the line's left edge
+    int64_t x;  // from the line's left edge
     int advance;
     bool underline;
 };
@@ -36,7 +39,7 @@ struct Placed {
 struct Line {
     size_t begin;  // into Layout::placed
     size_t end;
-    int width;
+    int64_t width;
 };
 
 // The result of laying out one DrawTextW call. Reused per thread to spare allocations.
@@ -46,7 +49,7 @@ struct Layout {
     std::vector<const Glyph*> glyphs;
     std::vector<Placed> placed;
     std::vector<Line> lines;
-    int widest = 0;
+    int64_t widest = 0;
 };
 
 class LineBuilder {
@@ -57,17 +60,18 @@ public:
     }
 
     // The advance of character i when the line so far is x pixels wide.
-    int Advance(size_t i, int x) const
+    int Advance(size_t i, int64_t x) const
     {
-        if (m_layout.chars[i] == L'\t' && m_expandTabs) return (x / m_tabWidth + 1) * m_tabWidth - x;
+        if (m_layout.chars[i] == L'\t' && m_expandTabs)
+            return int((x / m_tabWidth + 1) * m_tabWidth - x);
         return m_layout.glyphs[i]->advance;
     }
 
     // Places characters [begin, end) as one line, `width` pixels wide.
-    void Emit(size_t begin, size_t end, int width)
+    void Emit(size_t begin, size_t end, int64_t width)
     {
         Line line{m_layout.placed.size(), 0, width};
-        int x = 0;
+        int64_t x = 0;
         for (size_t i = begin; i < end; ++i) {
             int advance = Advance(i, x);
             bool tab = m_layout.chars[i] == L'\t' && m_expandTabs;
@@ -83,7 +87,7 @@ public:
     // One paragraph, characters [begin, end), without breaking.
     void Whole(size_t begin, size_t end)
     {
-        int x = 0;
+        int64_t x = 0;
         for (size_t i = begin; i < end; ++i) x += Advance(i, x);
         Emit(begin, end, x);
     }
@@ -96,12 +100,12 @@ public:
     {
         size_t start = begin;
         while (true) {
-            int x = 0;
+            int64_t x = 0;
             size_t breakAt = start;  // where the next line would start; start: none yet
             size_t breakEnd = start;  // end of the visible part of the line before breakAt
-            int breakWidth = 0;
+            int64_t breakWidth = 0;
             size_t inkEnd = start;  // end of the last non-space character
-            int inkWidth = 0;
+            int64_t inkWidth = 0;
             bool broke = false;
             for (size_t i = start; i < end; ++i) {
                 wchar_t ch = m_layout.chars[i];
@@ -237,17 +241,18 @@ int DrawTextW(HDC handle, LPCWSTR text, int count, LPRECT rect, UINT format)
     Layout& layout = t_layout;
     LayOut(text, length, format, int64_t(rect->right) - rect->left, *face, layout);
     int lineHeight = metrics.height;
-    int total = int(layout.lines.size()) * lineHeight;
+    int64_t total = int64_t(layout.lines.size()) * lineHeight;
+    int totalResult = int(std::min<int64_t>(total, INT_MAX));
     if (format & DT_CALCRECT) {
         rect->right = LONG(int64_t(rect->left) + layout.widest);
         rect->bottom = LONG(int64_t(rect->top) + total);
-        return total;
+        return totalResult;
     }
 
     int64_t top = rect->top;
     bool centredVertically = (format & DT_SINGLELINE) && (format & DT_VCENTER);
     if (centredVertically) top += (int64_t(rect->bottom) - rect->top - lineHeight) / 2;
-    int result = centredVertically ? int(top - rect->top + lineHeight) : total;
+    int result = centredVertically ? int(top - rect->top + lineHeight) : totalResult;
 
     Target target = dc->CurrentTarget();
     if (!target.surface) return result;
@@ -267,6 +272,11 @@ int DrawTextW(HDC handle, LPCWSTR text, int count, LPRECT rect, UINT format)
     uint32_t background = PixelOf(dc->bkColor);
     bool opaque = dc->bkMode == OPAQUE;
 
+    int64_t clipTop = INT64_MAX, clipBottom = INT64_MIN;
+    for (const RECT& clip : clipped.clip) {
+        clipTop = std::min<int64_t>(clipTop, clip.top);
+        clipBottom = std::max<int64_t>(clipBottom, clip.bottom);
+    }
     SurfaceLock pixels(target.surface.get());
     for (size_t i = 0; i < layout.lines.size(); ++i) {
         const Line& line = layout.lines[i];
@@ -275,6 +285,9 @@ int DrawTextW(HDC handle, LPCWSTR text, int count, LPRECT rect, UINT format)
         int64_t y = top + int64_t(i) * lineHeight;
         int64_t deviceX = x + target.origin.x;
         int64_t deviceY = y + target.origin.y;
+        // Glyphs may reach a cell height above or below their line; lines farther from the
+        // visible part are skipped.
+        if (deviceY + 2 * lineHeight <= clipTop || deviceY - lineHeight >= clipBottom) continue;
         if (opaque)
             FillBox(clipped, Box{deviceX, deviceY, deviceX + line.width, deviceY + lineHeight},
                     background);

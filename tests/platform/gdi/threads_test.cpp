@@ -2,10 +2,12 @@
 // sharing one font (whose glyphs are first rendered concurrently) and one source device
 // context; the pictures must match the same drawing done on one thread, and ThreadSanitizer
 // must find no race.
+#include <atomic>
 #include <thread>
 #include <vector>
 
 #include "canvas.h"
+#include "gdi/surface.h"
 
 using gditest::Argb;
 using gditest::Canvas;
@@ -111,6 +113,64 @@ TEST(GdiThreads, ObjectsComeAndGoWhileOtherThreadsDraw)
     for (int count : holds) total += count;
     EXPECT_GT(total, 0);
     EXPECT_TRUE(DeleteObject(contested));
+}
+
+TEST(GdiThreads, WindowSurfaceIsPaintedFromSeveralThreadsWhileItIsRead)
+{
+    // One window's pixels, two device contexts onto its two halves (as GetDC from two threads
+    // gives), and a reader that copies the pixels under their lock (as the compositor does).
+    platform::testing::PinFontFile(gditest::kPinnedFont);
+    auto surface = platform::gdi::Surface::Create(160, 60);
+    ASSERT_NE(surface, nullptr);
+    HDC halves[2];
+    for (int i = 0; i < 2; ++i) {
+        platform::gdi::Target target;
+        target.surface = surface;
+        target.origin = POINT{0, 30 * i};
+        target.clip = {RECT{0, 30 * i, 160, 30 * (i + 1)}};
+        halves[i] = platform::gdi::CreateSurfaceDC(target);
+    }
+    Canvas picture(10, 10);
+    picture.Fill(Argb(128, 64, 0, 0));
+    Shared shared{gditest::MakeFont(-15), picture.Dc()};
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        std::vector<uint32_t> copy(160 * 60);
+        while (!done.load()) {
+            std::lock_guard<std::mutex> guard(surface->Lock());
+            for (int y = 0; y < 60; ++y)
+                std::copy(surface->Row(y), surface->Row(y) + 160, copy.begin() + y * 160);
+        }
+    });
+    std::vector<std::thread> painters;
+    for (int i = 0; i < 2; ++i) {
+        painters.emplace_back([&, i] {
+            for (int round = 0; round < kRounds; ++round) {
+                HBRUSH brush = CreateSolidBrush(RGB(0, 40 * i, 200));
+                RECT all = {0, 0, 160, 30};
+                FillRect(halves[i], &all, brush);
+                DeleteObject(brush);
+                HGDIOBJ previous = SelectObject(halves[i], shared.font);
+                SetBkMode(halves[i], TRANSPARENT);
+                RECT text = {4, 4, 156, 26};
+                DrawTextW(halves[i], i ? L"재생 일시정지" : L"Tessaly 0123", -1, &text,
+                          DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+                SelectObject(halves[i], previous);
+            }
+        });
+    }
+    for (std::thread& painter : painters) painter.join();
+    done = true;
+    reader.join();
+
+    // Each half holds its own background and nothing of the other's.
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(surface->Row(30 * i)[0], Argb(0, 0, 40 * i, 200));
+        EXPECT_EQ(surface->Row(30 * i + 29)[159], Argb(0, 0, 40 * i, 200));
+    }
+    for (HDC dc : halves) DeleteDC(dc);
+    DeleteObject(shared.font);
+    platform::testing::PinFontFile("");
 }
 
 }  // namespace
