@@ -174,6 +174,14 @@ PLATFORM_API BOOL DeleteFileW(LPCWSTR fileName);
 // flags and a null new name fail with ERROR_INVALID_PARAMETER.
 PLATFORM_API BOOL MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags);
 
+// File times. The local time zone is TZ's (read afresh on each call). As on Windows, a file
+// time becomes local with the zone's offset in force now, daylight saving included, whatever
+// the offset was at that time. Fails (ERROR_INVALID_PARAMETER) for values of 2^63 and above
+// and for results outside 0 .. 2^63 - 1.
+PLATFORM_API BOOL FileTimeToLocalFileTime(const FILETIME* fileTime, LPFILETIME localFileTime);
+// Calendar fields of the proleptic Gregorian calendar, day of the week 0 for Sunday.
+PLATFORM_API BOOL FileTimeToSystemTime(const FILETIME* fileTime, LPSYSTEMTIME systemTime);
+
 // The module's file in Windows form; null means the program. Truncates to size - 1 characters
 // plus a zero and sets ERROR_INSUFFICIENT_BUFFER when the buffer is too small. Returns the
 // number of characters written without the zero.
@@ -201,7 +209,7 @@ PLATFORM_API BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 PLATFORM_API DWORD GetCurrentThreadId();
 PLATFORM_API DWORD GetCurrentProcessId();
 
-// Waits on a thread, an event or an unnamed-or-named mutex handle created here.
+// Waits on a thread or an event handle created here; other handles give WAIT_FAILED.
 PLATFORM_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 
 // Events: a name makes the event shared within the process; a second CreateEventW of the same
