@@ -75,7 +75,8 @@ void BM_DrawTextTransparent(benchmark::State& state)
 {
     Surface& surface = TheSurface();
     SetBkMode(surface.Dc(), TRANSPARENT);
-    for (auto _ : state) benchmark::DoNotOptimize(surface.Draw(DT_SINGLELINE | DT_VCENTER));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(surface.Draw(DT_SINGLELINE | DT_VCENTER));
 }
 BENCHMARK(BM_DrawTextTransparent);
 
@@ -84,7 +85,8 @@ void BM_DrawTextOpaque(benchmark::State& state)
     Surface& surface = TheSurface();
     SetBkMode(surface.Dc(), OPAQUE);
     SetBkColor(surface.Dc(), RGB(0, 0, 0));
-    for (auto _ : state) benchmark::DoNotOptimize(surface.Draw(DT_NOCLIP));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(surface.Draw(DT_NOCLIP));
     SetBkMode(surface.Dc(), TRANSPARENT);
 }
 BENCHMARK(BM_DrawTextOpaque);
@@ -92,7 +94,8 @@ BENCHMARK(BM_DrawTextOpaque);
 void BM_DrawTextCalcRect(benchmark::State& state)
 {
     Surface& surface = TheSurface();
-    for (auto _ : state) benchmark::DoNotOptimize(surface.Draw(DT_CALCRECT));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(surface.Draw(DT_CALCRECT));
 }
 BENCHMARK(BM_DrawTextCalcRect);
 
@@ -102,7 +105,8 @@ double MicrosecondsPerCall(UINT format)
     Surface& surface = TheSurface();
     constexpr int kCalls = 20000;
     auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < kCalls; ++i) benchmark::DoNotOptimize(surface.Draw(format));
+    for (int i = 0; i < kCalls; ++i)
+        benchmark::DoNotOptimize(surface.Draw(format));
     std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start;
     return elapsed.count() / kCalls;
 }
@@ -116,8 +120,9 @@ int main(int argc, char** argv)
     benchmark::Shutdown();
     double drawn = MicrosecondsPerCall(DT_SINGLELINE | DT_VCENTER);
     double measured = MicrosecondsPerCall(DT_CALCRECT);
-    std::printf("DrawTextW, 40 characters, cached glyphs: %.2f us a call (goal: at most 20 us, "
-                "%.1f%% of it); DT_CALCRECT alone: %.2f us\n",
-                drawn, 100.0 * drawn / 20.0, measured);
+    std::printf(
+        "DrawTextW, 40 characters, cached glyphs: %.2f us a call (goal: at most 20 us, "
+        "%.1f%% of it); DT_CALCRECT alone: %.2f us\n",
+        drawn, 100.0 * drawn / 20.0, measured);
     return drawn <= 20.0 ? 0 : 1;
 }

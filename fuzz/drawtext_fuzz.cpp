@@ -37,12 +37,14 @@ struct Scene {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static Scene scene;
-    if (size < 6) return 0;
-    const UINT flags[] = {DT_CENTER, DT_VCENTER, DT_WORDBREAK, DT_SINGLELINE, DT_EXPANDTABS,
-                          DT_NOCLIP};
+    if (size < 6)
+        return 0;
+    const UINT flags[] = {DT_CENTER,     DT_VCENTER,    DT_WORDBREAK,
+                          DT_SINGLELINE, DT_EXPANDTABS, DT_NOCLIP};
     UINT format = 0;
     for (size_t i = 0; i < 6; ++i)
-        if (data[0] & (1u << i)) format |= flags[i];
+        if (data[0] & (1u << i))
+            format |= flags[i];
     int left = int(int8_t(data[1])) * 4;
     int top = int(int8_t(data[2])) * 4;
     int width = int(int8_t(data[3])) * 2;

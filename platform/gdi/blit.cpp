@@ -17,7 +17,8 @@ class SourcePixels {
 public:
     SourcePixels(const Surface& surface, bool snapshot, const Box& area) : m_surface(surface)
     {
-        if (!snapshot) return;
+        if (!snapshot)
+            return;
         m_left = std::max<int64_t>(area.left, 0);
         m_top = std::max<int64_t>(area.top, 0);
         int64_t right = std::min<int64_t>(area.right, surface.Width());
@@ -33,7 +34,8 @@ public:
     // Pixels of row y of the surface from column x on; (x, y) must lie in the needed part.
     const uint32_t* At(int64_t x, int64_t y) const
     {
-        if (!m_snapshot) return m_surface.Row(int(y)) + x;
+        if (!m_snapshot)
+            return m_surface.Row(int(y)) + x;
         return m_copy.data() + (y - m_top) * m_width + (x - m_left);
     }
 
@@ -58,7 +60,10 @@ inline int64_t Scale(int64_t offset, int numerator, int denominator)
     return int64_t(__int128(offset) * numerator / denominator);
 }
 
-inline uint32_t Saturate(uint32_t value) { return value > 255 ? 255 : value; }
+inline uint32_t Saturate(uint32_t value)
+{
+    return value > 255 ? 255 : value;
+}
 
 inline uint32_t BlendPixel(uint32_t source, uint32_t dest, const BlendParams& blend)
 {
@@ -80,8 +85,10 @@ inline uint32_t BlendPixel(uint32_t source, uint32_t dest, const BlendParams& bl
         source = scaled;
     }
     uint32_t alpha = source >> 24;
-    if (alpha == 255) return source;
-    if (source == 0) return dest;
+    if (alpha == 255)
+        return source;
+    if (source == 0)
+        return dest;
     uint32_t inverse = 255 - alpha;
     uint32_t out = 0;
     for (int shift = 0; shift < 32; shift += 8) {
@@ -98,9 +105,11 @@ BOOL Blit(HDC destinationHandle, int x, int y, int width, int height, HDC source
           int sy, int sourceWidth, int sourceHeight, Mode mode, const BlendParams& blend)
 {
     auto destination = LookupDc(destinationHandle);
-    if (!destination) return FALSE;
+    if (!destination)
+        return FALSE;
     auto source = LookupDc(sourceHandle);
-    if (!source) return FALSE;
+    if (!source)
+        return FALSE;
     DcLock lock(destination.get(), source.get());
     Target to = destination->CurrentTarget();
     Target from = source->CurrentTarget();
@@ -134,7 +143,8 @@ BOOL Blit(HDC destinationHandle, int x, int y, int width, int height, HDC source
     std::vector<int64_t> columns;
     for (const RECT& clip : to.clip) {
         RECT area;
-        if (!ClipBox(destBox, clip, &area)) continue;
+        if (!ClipBox(destBox, clip, &area))
+            continue;
         // Source column of each destination column in the area; -1 outside the source.
         columns.resize(size_t(area.right - area.left));
         for (LONG dx = area.left; dx < area.right; ++dx) {
@@ -144,7 +154,8 @@ BOOL Blit(HDC destinationHandle, int x, int y, int width, int height, HDC source
         bool straight = mode == Mode::Copy && sourceWidth == width;
         for (LONG dy = area.top; dy < area.bottom; ++dy) {
             int64_t row = sourceBox.top + Scale(dy - destBox.top, sourceHeight, height);
-            if (row < 0 || row >= src.Height()) continue;
+            if (row < 0 || row >= src.Height())
+                continue;
             uint32_t* out = to.surface->Row(dy);
             if (straight) {
                 // Columns map one to one: copy the run that lies inside the source at once.
@@ -152,13 +163,13 @@ BOOL Blit(HDC destinationHandle, int x, int y, int width, int height, HDC source
                 int64_t left = std::max<int64_t>(area.left, -offset);
                 int64_t right = std::min<int64_t>(area.right, src.Width() - offset);
                 if (left < right)
-                    std::memmove(out + left, read.At(left + offset, row),
-                                 size_t(right - left) * 4);
+                    std::memmove(out + left, read.At(left + offset, row), size_t(right - left) * 4);
                 continue;
             }
             for (LONG dx = area.left; dx < area.right; ++dx) {
                 int64_t column = columns[size_t(dx - area.left)];
-                if (column < 0) continue;
+                if (column < 0)
+                    continue;
                 uint32_t pixel = *read.At(column, row);
                 out[dx] = mode == Mode::Copy ? pixel : BlendPixel(pixel, out[dx], blend);
             }
@@ -195,8 +206,8 @@ BOOL AlphaBlend(HDC destination, int x, int y, int width, int height, HDC source
                 int sourceY, int sourceWidth, int sourceHeight, BLENDFUNCTION function)
 {
     if (function.BlendOp != AC_SRC_OVER || function.BlendFlags != 0 ||
-        (function.AlphaFormat & ~AC_SRC_ALPHA) != 0 || width < 0 || height < 0 ||
-        sourceWidth < 0 || sourceHeight < 0) {
+        (function.AlphaFormat & ~AC_SRC_ALPHA) != 0 || width < 0 || height < 0 || sourceWidth < 0 ||
+        sourceHeight < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }

@@ -28,7 +28,8 @@ Target Normalised(Target target)
         RECT bounds = {0, 0, target.surface->Width(), target.surface->Height()};
         for (const RECT& rect : target.clip) {
             RECT visible;
-            if (IntersectRect(&visible, &rect, &bounds)) clip.push_back(visible);
+            if (IntersectRect(&visible, &rect, &bounds))
+                clip.push_back(visible);
         }
     }
     target.clip = std::move(clip);
@@ -53,9 +54,11 @@ HDC CreateSurfaceDC(Target target)
 bool SetSurfaceDCTarget(HDC handle, Target target)
 {
     auto dc = LookupDc(handle);
-    if (!dc) return false;
+    if (!dc)
+        return false;
     DcLock lock(dc.get());
-    if (dc->memory) return false;
+    if (dc->memory)
+        return false;
     dc->surfaceTarget = Normalised(std::move(target));
     return true;
 }
@@ -63,7 +66,8 @@ bool SetSurfaceDCTarget(HDC handle, Target target)
 bool GetDCTarget(HDC handle, Target* target)
 {
     auto dc = LookupDc(handle);
-    if (!dc || !target) return false;
+    if (!dc || !target)
+        return false;
     DcLock lock(dc.get());
     *target = dc->CurrentTarget();
     return true;
@@ -75,14 +79,16 @@ using namespace platform::gdi;
 
 HDC CreateCompatibleDC(HDC compatible)
 {
-    if (compatible && !LookupDc(compatible)) return nullptr;
+    if (compatible && !LookupDc(compatible))
+        return nullptr;
     return reinterpret_cast<HDC>(Register(NewDc(true)));
 }
 
 BOOL DeleteDC(HDC handle)
 {
     auto dc = LookupDc(handle);
-    if (!dc) return FALSE;
+    if (!dc)
+        return FALSE;
     DcLock lock(dc.get());
     {
         std::lock_guard<std::mutex> table(TableLock());
@@ -90,7 +96,8 @@ BOOL DeleteDC(HDC handle)
             SetLastError(ERROR_INVALID_HANDLE);
             return FALSE;
         }
-        if (dc->bitmap->selectedIn == dc.get()) dc->bitmap->selectedIn = nullptr;
+        if (dc->bitmap->selectedIn == dc.get())
+            dc->bitmap->selectedIn = nullptr;
     }
     // A thread that looked the device context up before it was deleted may still draw with it;
     // it finds only stock objects.
@@ -105,46 +112,51 @@ BOOL DeleteDC(HDC handle)
 HGDIOBJ SelectObject(HDC handle, HGDIOBJ objectHandle)
 {
     auto dc = LookupDc(handle);
-    if (!dc) return nullptr;
+    if (!dc)
+        return nullptr;
     auto object = Lookup(objectHandle);
-    if (!object) return nullptr;
+    if (!object)
+        return nullptr;
     DcLock lock(dc.get());
     switch (object->kind) {
-    case Kind::Bitmap: {
-        if (!dc->memory) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return nullptr;
+        case Kind::Bitmap: {
+            if (!dc->memory) {
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return nullptr;
+            }
+            auto bitmap = std::static_pointer_cast<BitmapObject>(object);
+            std::lock_guard<std::mutex> table(TableLock());
+            if (LookupLocked(objectHandle) != object)
+                return nullptr;  // deleted meanwhile
+            if (!bitmap->stock && bitmap->selectedIn && bitmap->selectedIn != dc.get()) {
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return nullptr;
+            }
+            std::shared_ptr<BitmapObject> previous = dc->bitmap;
+            if (previous->selectedIn == dc.get())
+                previous->selectedIn = nullptr;
+            if (!bitmap->stock)
+                bitmap->selectedIn = dc.get();
+            dc->bitmap = bitmap;
+            return Handle<HBITMAP__>(previous);
         }
-        auto bitmap = std::static_pointer_cast<BitmapObject>(object);
-        std::lock_guard<std::mutex> table(TableLock());
-        if (LookupLocked(objectHandle) != object) return nullptr;  // deleted meanwhile
-        if (!bitmap->stock && bitmap->selectedIn && bitmap->selectedIn != dc.get()) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return nullptr;
+        case Kind::Brush: {
+            auto previous = dc->brush;
+            dc->brush = std::static_pointer_cast<BrushObject>(object);
+            return Handle<HBRUSH__>(previous);
         }
-        std::shared_ptr<BitmapObject> previous = dc->bitmap;
-        if (previous->selectedIn == dc.get()) previous->selectedIn = nullptr;
-        if (!bitmap->stock) bitmap->selectedIn = dc.get();
-        dc->bitmap = bitmap;
-        return Handle<HBITMAP__>(previous);
-    }
-    case Kind::Brush: {
-        auto previous = dc->brush;
-        dc->brush = std::static_pointer_cast<BrushObject>(object);
-        return Handle<HBRUSH__>(previous);
-    }
-    case Kind::Pen: {
-        auto previous = dc->pen;
-        dc->pen = std::static_pointer_cast<PenObject>(object);
-        return Handle<HPEN__>(previous);
-    }
-    case Kind::Font: {
-        auto previous = dc->font;
-        dc->font = std::static_pointer_cast<FontObject>(object);
-        return Handle<HFONT__>(previous);
-    }
-    case Kind::Dc:
-        break;
+        case Kind::Pen: {
+            auto previous = dc->pen;
+            dc->pen = std::static_pointer_cast<PenObject>(object);
+            return Handle<HPEN__>(previous);
+        }
+        case Kind::Font: {
+            auto previous = dc->font;
+            dc->font = std::static_pointer_cast<FontObject>(object);
+            return Handle<HFONT__>(previous);
+        }
+        case Kind::Dc:
+            break;
     }
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
@@ -153,7 +165,8 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ objectHandle)
 COLORREF SetTextColor(HDC handle, COLORREF color)
 {
     auto dc = LookupDc(handle);
-    if (!dc) return CLR_INVALID;
+    if (!dc)
+        return CLR_INVALID;
     DcLock lock(dc.get());
     COLORREF previous = dc->textColor;
     dc->textColor = color & 0x00FFFFFF;
@@ -163,7 +176,8 @@ COLORREF SetTextColor(HDC handle, COLORREF color)
 COLORREF SetBkColor(HDC handle, COLORREF color)
 {
     auto dc = LookupDc(handle);
-    if (!dc) return CLR_INVALID;
+    if (!dc)
+        return CLR_INVALID;
     DcLock lock(dc.get());
     COLORREF previous = dc->bkColor;
     dc->bkColor = color & 0x00FFFFFF;
@@ -173,7 +187,8 @@ COLORREF SetBkColor(HDC handle, COLORREF color)
 int SetBkMode(HDC handle, int mode)
 {
     auto dc = LookupDc(handle);
-    if (!dc) return 0;
+    if (!dc)
+        return 0;
     if (mode != TRANSPARENT && mode != OPAQUE) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -187,7 +202,8 @@ int SetBkMode(HDC handle, int mode)
 UINT SetTextAlign(HDC handle, UINT align)
 {
     auto dc = LookupDc(handle);
-    if (!dc) return GDI_ERROR;
+    if (!dc)
+        return GDI_ERROR;
     if (align != (TA_LEFT | TA_TOP)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return GDI_ERROR;
@@ -215,12 +231,14 @@ HPEN CreatePen(int style, int width, COLORREF color)
 
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height)
 {
-    if (!LookupDc(dc)) return nullptr;
+    if (!LookupDc(dc))
+        return nullptr;
     if (width < 0 || height < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (width == 0 || height == 0) return reinterpret_cast<HBITMAP>(StockBitmap()->handle);
+    if (width == 0 || height == 0)
+        return reinterpret_cast<HBITMAP>(StockBitmap()->handle);
     auto surface = Surface::Create(width, height);
     if (!surface) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -232,8 +250,10 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height)
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset)
 {
-    if (bits) *bits = nullptr;
-    if (dc && !LookupDc(dc)) return nullptr;
+    if (bits)
+        *bits = nullptr;
+    if (dc && !LookupDc(dc))
+        return nullptr;
     if (!info || usage != DIB_RGB_COLORS || section) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -252,7 +272,8 @@ HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    if (bits) *bits = surface->Bits();
+    if (bits)
+        *bits = surface->Bits();
     return reinterpret_cast<HBITMAP>(Register(std::make_shared<BitmapObject>(surface)));
 }
 
@@ -269,10 +290,9 @@ HFONT CreateFontIndirectW(const LOGFONTW* font)
     return reinterpret_cast<HFONT>(Register(std::make_shared<FontObject>(copy)));
 }
 
-HFONT CreateFontW(int height, int width, int escapement, int orientation, int weight,
-                  DWORD italic, DWORD underline, DWORD strikeOut, DWORD charSet,
-                  DWORD outPrecision, DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily,
-                  LPCWSTR faceName)
+HFONT CreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision,
+                  DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, LPCWSTR faceName)
 {
     LOGFONTW font = {};
     font.lfHeight = height;
@@ -288,6 +308,7 @@ HFONT CreateFontW(int height, int width, int escapement, int orientation, int we
     font.lfClipPrecision = BYTE(clipPrecision);
     font.lfQuality = BYTE(quality);
     font.lfPitchAndFamily = BYTE(pitchAndFamily);
-    if (faceName) wcsncpy(font.lfFaceName, faceName, LF_FACESIZE - 1);
+    if (faceName)
+        wcsncpy(font.lfFaceName, faceName, LF_FACESIZE - 1);
     return CreateFontIndirectW(&font);
 }

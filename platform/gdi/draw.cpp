@@ -9,19 +9,22 @@ using namespace platform::gdi;
 namespace {
 
 // floor(a / b) for b > 0. The numerators can pass 64 bits for lines between far-away points.
-int64_t FloorDiv(__int128 a, __int128 b) { return int64_t(a >= 0 ? a / b : -((-a + b - 1) / b)); }
+int64_t FloorDiv(__int128 a, __int128 b)
+{
+    return int64_t(a >= 0 ? a / b : -((-a + b - 1) / b));
+}
 
 // Draws the pixels of the line from (x0, y0) to (x1, y1), device coordinates, end point
 // excluded. The line steps one pixel along its major axis per pixel drawn; the minor
 // coordinate is the exact one rounded half up. Only the steps that fall inside a clip
 // rectangle are visited, so the work is bounded by the visible part however long the line is.
 // Requires the surface's lock.
-void DrawLine(const Target& target, int64_t x0, int64_t y0, int64_t x1, int64_t y1,
-              uint32_t pixel)
+void DrawLine(const Target& target, int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t pixel)
 {
     int64_t dx = x1 - x0;
     int64_t dy = y1 - y0;
-    if (dx == 0 && dy == 0) return;
+    if (dx == 0 && dy == 0)
+        return;
     bool xMajor = std::llabs(dx) >= std::llabs(dy);
     int64_t major0 = xMajor ? x0 : y0;
     int64_t minor0 = xMajor ? y0 : x0;
@@ -43,7 +46,8 @@ void DrawLine(const Target& target, int64_t x0, int64_t y0, int64_t x1, int64_t 
                 minor0 + FloorDiv(__int128(2) * i * minorDelta + length, __int128(2) * length);
             int64_t x = xMajor ? major : minor;
             int64_t y = xMajor ? minor : major;
-            if (x < clip.left || x >= clip.right || y < clip.top || y >= clip.bottom) continue;
+            if (x < clip.left || x >= clip.right || y < clip.top || y >= clip.bottom)
+                continue;
             target.surface->Row(int(y))[x] = pixel;
         }
     }
@@ -54,9 +58,11 @@ void DrawLine(const Target& target, int64_t x0, int64_t y0, int64_t x1, int64_t 
 BOOL MoveToEx(HDC handle, int x, int y, LPPOINT previous)
 {
     auto dc = LookupDc(handle);
-    if (!dc) return FALSE;
+    if (!dc)
+        return FALSE;
     DcLock lock(dc.get());
-    if (previous) *previous = dc->position;
+    if (previous)
+        *previous = dc->position;
     dc->position = POINT{x, y};
     return TRUE;
 }
@@ -64,12 +70,14 @@ BOOL MoveToEx(HDC handle, int x, int y, LPPOINT previous)
 BOOL LineTo(HDC handle, int x, int y)
 {
     auto dc = LookupDc(handle);
-    if (!dc) return FALSE;
+    if (!dc)
+        return FALSE;
     DcLock lock(dc.get());
     POINT from = dc->position;
     dc->position = POINT{x, y};
     Target target = dc->CurrentTarget();
-    if (!target.surface) return TRUE;
+    if (!target.surface)
+        return TRUE;
     uint32_t pixel = PixelOf(dc->pen->color);
     SurfaceLock pixels(target.surface.get());
     DrawLine(target, int64_t(from.x) + target.origin.x, int64_t(from.y) + target.origin.y,
@@ -80,16 +88,19 @@ BOOL LineTo(HDC handle, int x, int y)
 int FillRect(HDC handle, const RECT* rect, HBRUSH brushHandle)
 {
     auto dc = LookupDc(handle);
-    if (!dc) return 0;
+    if (!dc)
+        return 0;
     auto brush = LookupAs<BrushObject>(reinterpret_cast<HGDIOBJ>(brushHandle), Kind::Brush);
-    if (!brush) return 0;
+    if (!brush)
+        return 0;
     if (!rect) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
     DcLock lock(dc.get());
     Target target = dc->CurrentTarget();
-    if (brush->null || !target.surface) return 1;
+    if (brush->null || !target.surface)
+        return 1;
     Box box{int64_t(rect->left) + target.origin.x, int64_t(rect->top) + target.origin.y,
             int64_t(rect->right) + target.origin.x, int64_t(rect->bottom) + target.origin.y};
     SurfaceLock pixels(target.surface.get());

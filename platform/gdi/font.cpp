@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cwchar>
-#include <tuple>
 #include <cwctype>
 #include <map>
+#include <tuple>
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -52,13 +52,15 @@ bool g_fontconfigClosed = false;
 void CloseFontconfig()
 {
     std::lock_guard<std::mutex> guard(g_fontLock);
-    if (g_fontconfigUsed && !g_fontconfigClosed) FcFini();
+    if (g_fontconfigUsed && !g_fontconfigClosed)
+        FcFini();
     g_fontconfigClosed = true;
 }
 
 FT_Library Library()
 {
-    if (!g_library && FT_Init_FreeType(&g_library) != 0) g_library = nullptr;
+    if (!g_library && FT_Init_FreeType(&g_library) != 0)
+        g_library = nullptr;
     return g_library;
 }
 
@@ -67,7 +69,8 @@ std::string Utf8(const std::wstring& text)
     std::string out;
     for (wchar_t wc : text) {
         uint32_t c = uint32_t(wc);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            c = 0xFFFD;
         if (c < 0x80) {
             out += char(c);
         } else if (c < 0x800) {
@@ -90,7 +93,8 @@ std::string Utf8(const std::wstring& text)
 std::string LowerAscii(std::string text)
 {
     for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
     return text;
 }
 
@@ -98,22 +102,28 @@ std::string LowerAscii(std::string text)
 // taken as one too.
 bool IsCjkFace(const std::string& lowerName)
 {
-    static const char* const kNames[] = {
-        "simsun", "nsimsun", "simhei", "kaiti", "fangsong", "microsoft yahei", "mingliu",
-        "pmingliu", "microsoft jhenghei", "dotum", "dotumche", "gulim", "gulimche", "batang",
-        "batangche", "gungsuh", "malgun gothic", "ms gothic", "ms pgothic", "ms ui gothic",
-        "ms mincho", "ms pmincho", "meiryo", "meiryo ui", "yu gothic"};
+    static const char* const kNames[] = {"simsun",     "nsimsun",       "simhei",
+                                         "kaiti",      "fangsong",      "microsoft yahei",
+                                         "mingliu",    "pmingliu",      "microsoft jhenghei",
+                                         "dotum",      "dotumche",      "gulim",
+                                         "gulimche",   "batang",        "batangche",
+                                         "gungsuh",    "malgun gothic", "ms gothic",
+                                         "ms pgothic", "ms ui gothic",  "ms mincho",
+                                         "ms pmincho", "meiryo",        "meiryo ui",
+                                         "yu gothic"};
     for (const char* name : kNames)
-        if (lowerName == name) return true;
+        if (lowerName == name)
+            return true;
     for (char c : lowerName)
-        if (static_cast<unsigned char>(c) >= 0x80) return true;
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return true;
     return false;
 }
 
 bool IsCjkCharset(BYTE charset)
 {
-    return charset == SHIFTJIS_CHARSET || charset == HANGUL_CHARSET ||
-           charset == GB2312_CHARSET || charset == CHINESEBIG5_CHARSET;
+    return charset == SHIFTJIS_CHARSET || charset == HANGUL_CHARSET || charset == GB2312_CHARSET ||
+           charset == CHINESEBIG5_CHARSET;
 }
 
 // The installed font fontconfig chooses for a family, weight and slant. With exactFamily the
@@ -122,13 +132,15 @@ bool IsCjkCharset(BYTE charset)
 bool MatchFamily(const std::string& family, int weight, bool italic, bool exactFamily,
                  FaceFile* file)
 {
-    if (g_fontconfigClosed) return false;
+    if (g_fontconfigClosed)
+        return false;
     if (!g_fontconfigUsed) {
         g_fontconfigUsed = true;
         std::atexit(CloseFontconfig);
     }
     FcPattern* pattern = FcPatternCreate();
-    if (!pattern) return false;
+    if (!pattern)
+        return false;
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
     FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
     FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
@@ -138,14 +150,16 @@ bool MatchFamily(const std::string& family, int weight, bool italic, bool exactF
     FcResult result = FcResultNoMatch;
     FcPattern* match = FcFontMatch(nullptr, pattern, &result);
     FcPatternDestroy(pattern);
-    if (!match) return false;
+    if (!match)
+        return false;
 
     bool ok = !exactFamily;
     std::string wanted = LowerAscii(family);
     FcChar8* name = nullptr;
     for (int i = 0; exactFamily && FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch;
          ++i) {
-        if (LowerAscii(reinterpret_cast<const char*>(name)) == wanted) ok = true;
+        if (LowerAscii(reinterpret_cast<const char*>(name)) == wanted)
+            ok = true;
     }
     FcChar8* path = nullptr;
     int index = 0;
@@ -160,7 +174,10 @@ bool MatchFamily(const std::string& family, int weight, bool italic, bool exactF
     return ok;
 }
 
-int RoundToInt(double value) { return int(std::lround(value)); }
+int RoundToInt(double value)
+{
+    return int(std::lround(value));
+}
 
 }  // namespace
 
@@ -188,18 +205,23 @@ public:
     {
         std::lock_guard<std::mutex> guard(m_lock);
         auto found = m_byChar.find(ch);
-        if (found != m_byChar.end()) return found->second;
+        if (found != m_byChar.end())
+            return found->second;
         FT_UInt index = FT_Get_Char_Index(m_face, ch);
-        if (index == 0 && !orNotdef) return nullptr;
+        if (index == 0 && !orNotdef)
+            return nullptr;
         auto& glyph = m_byIndex[index];
         if (!glyph) {
             glyph = std::make_unique<Glyph>();
             if (FT_Load_Glyph(m_face, index, FT_LOAD_NO_BITMAP) == 0) {
                 FT_GlyphSlot slot = m_face->glyph;
-                if (m_oblique) FT_GlyphSlot_Oblique(slot);
-                if (m_embolden) FT_GlyphSlot_Embolden(slot);
+                if (m_oblique)
+                    FT_GlyphSlot_Oblique(slot);
+                if (m_embolden)
+                    FT_GlyphSlot_Embolden(slot);
                 glyph->advance = int((slot->advance.x + 32) >> 6);
-                if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) == 0) Copy(slot, glyph.get());
+                if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) == 0)
+                    Copy(slot, glyph.get());
             }
         }
         m_byChar.emplace(ch, glyph.get());
@@ -270,7 +292,8 @@ FT_Face OpenFile(const FaceFile& file)
 {
     FT_Library library = Library();
     FT_Face face = nullptr;
-    if (!library || FT_New_Face(library, file.path.c_str(), file.index, &face) != 0) return nullptr;
+    if (!library || FT_New_Face(library, file.path.c_str(), file.index, &face) != 0)
+        return nullptr;
     if (!FT_IS_SCALABLE(face)) {
         FT_Done_Face(face);
         return nullptr;
@@ -281,11 +304,15 @@ FT_Face OpenFile(const FaceFile& file)
 bool FaceIsBold(FT_Face face)
 {
     auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
-    if (os2 && os2->usWeightClass) return os2->usWeightClass >= 600;
+    if (os2 && os2->usWeightClass)
+        return os2->usWeightClass >= 600;
     return (face->style_flags & FT_STYLE_FLAG_BOLD) != 0;
 }
 
-bool FaceIsItalic(FT_Face face) { return (face->style_flags & FT_STYLE_FLAG_ITALIC) != 0; }
+bool FaceIsItalic(FT_Face face)
+{
+    return (face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
+}
 
 // An instance of the file at the em size, from the cache or newly opened. `face`, when given,
 // is an already opened face of that file that the instance may keep (else it is closed).
@@ -296,11 +323,14 @@ std::shared_ptr<FaceInstance> Instance(const FaceFile& file, long size26, bool b
     InstanceKey key{file.path, file.index, size26, bold, italic};
     auto found = Instances().find(key);
     if (found != Instances().end()) {
-        if (face) FT_Done_Face(face);
+        if (face)
+            FT_Done_Face(face);
         return found->second;
     }
-    if (!face) face = OpenFile(file);
-    if (!face) return nullptr;
+    if (!face)
+        face = OpenFile(file);
+    if (!face)
+        return nullptr;
     if (FT_Set_Char_Size(face, 0, size26, 72, 72) != 0) {
         FT_Done_Face(face);
         return nullptr;
@@ -322,7 +352,8 @@ void SizeFor(FT_Face face, LONG height, long* size26, FontMetrics* metrics)
         winAscent = upem * 0.8;
         winDescent = upem * 0.2;
     }
-    if (height == 0) height = 16;
+    if (height == 0)
+        height = 16;
     double em;  // pixels
     if (height < 0) {
         em = -double(height);
@@ -358,9 +389,11 @@ FontFace::FontFace(std::vector<std::shared_ptr<FaceInstance>> chain, FontMetrics
 
 const Glyph* FontFace::Find(char32_t ch)
 {
-    if (ch < 0x20 || ch == 0x7F || (ch >= 0x80 && ch < 0xA0)) return EmptyGlyph();
+    if (ch < 0x20 || ch == 0x7F || (ch >= 0x80 && ch < 0xA0))
+        return EmptyGlyph();
     for (const auto& instance : m_chain) {
-        if (instance->Has(ch)) return instance->Render(ch, false);
+        if (instance->Has(ch))
+            return instance->Render(ch, false);
     }
     return m_chain.front()->Render(ch, true);
 }
@@ -373,7 +406,8 @@ void FontFace::GetGlyphs(const wchar_t* text, size_t count, const Glyph** glyphs
         const Glyph* glyph;
         if (ch < 128) {
             glyph = m_ascii[ch];
-            if (!glyph) glyph = m_ascii[ch] = Find(ch);
+            if (!glyph)
+                glyph = m_ascii[ch] = Find(ch);
         } else {
             auto found = m_glyphs.find(ch);
             if (found != m_glyphs.end()) {
@@ -402,7 +436,8 @@ std::shared_ptr<FontFace> ResolveFont(const LOGFONTW& font)
                        std::to_wstring(font.lfHeight) + L'|' + (bold ? L'b' : L'n') +
                        (italic ? L'i' : L'r') + (cjk ? L'c' : L'l');
     auto found = Faces().find(key);
-    if (found != Faces().end()) return found->second;
+    if (found != Faces().end())
+        return found->second;
 
     // The chosen face: the pinned file, the face of that name, or the stand-in family.
     FaceFile primary;
@@ -413,12 +448,13 @@ std::shared_ptr<FontFace> ResolveFont(const LOGFONTW& font)
     }
     if (!primaryFace && !name.empty() && MatchFamily(name, weight, italic, true, &primary))
         primaryFace = OpenFile(primary);
-    if (!primaryFace && MatchFamily(cjk ? kCjkFallback : kLatinFallback, weight, italic, true,
-                                    &primary))
+    if (!primaryFace &&
+        MatchFamily(cjk ? kCjkFallback : kLatinFallback, weight, italic, true, &primary))
         primaryFace = OpenFile(primary);
     if (!primaryFace && MatchFamily("sans-serif", weight, italic, false, &primary))
         primaryFace = OpenFile(primary);
-    if (!primaryFace) return nullptr;
+    if (!primaryFace)
+        return nullptr;
 
     long size26 = 0;
     FontMetrics metrics;
@@ -431,16 +467,20 @@ std::shared_ptr<FontFace> ResolveFont(const LOGFONTW& font)
     }
     for (const char* family : {kCjkFallback, kLatinFallback}) {
         FaceFile fallback;
-        if (!MatchFamily(family, weight, italic, true, &fallback)) continue;
+        if (!MatchFamily(family, weight, italic, true, &fallback))
+            continue;
         bool seen = false;
-        for (const FaceFile& file : used) seen = seen || file == fallback;
-        if (seen) continue;
+        for (const FaceFile& file : used)
+            seen = seen || file == fallback;
+        if (seen)
+            continue;
         if (auto instance = Instance(fallback, size26, bold, italic, nullptr)) {
             chain.push_back(instance);
             used.push_back(fallback);
         }
     }
-    if (chain.empty()) return nullptr;
+    if (chain.empty())
+        return nullptr;
     auto face = std::make_shared<FontFace>(std::move(chain), metrics);
     Faces().emplace(key, face);
     return face;
@@ -452,7 +492,10 @@ unsigned FontGeneration()
     return g_generation;
 }
 
-bool ValidFontHeight(LONG height) { return height >= -kMaxPixelHeight && height <= kMaxPixelHeight; }
+bool ValidFontHeight(LONG height)
+{
+    return height >= -kMaxPixelHeight && height <= kMaxPixelHeight;
+}
 
 }  // namespace platform::gdi
 

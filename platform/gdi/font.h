@@ -54,8 +54,8 @@ private:
     const std::vector<std::shared_ptr<FaceInstance>> m_chain;
     const FontMetrics m_metrics;
     std::mutex m_lock;
-    const Glyph* m_ascii[128] = {};                         // guarded by m_lock
-    std::unordered_map<char32_t, const Glyph*> m_glyphs;    // guarded by m_lock
+    const Glyph* m_ascii[128] = {};                       // guarded by m_lock
+    std::unordered_map<char32_t, const Glyph*> m_glyphs;  // guarded by m_lock
 };
 
 // Resolves a font description (which the caller has validated). Null only when no font file at

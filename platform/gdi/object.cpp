@@ -64,7 +64,10 @@ std::shared_ptr<DcObject> LookupDc(HDC dc)
     return LookupAs<DcObject>(reinterpret_cast<HGDIOBJ>(dc), Kind::Dc);
 }
 
-std::mutex& TableLock() { return Table().lock; }
+std::mutex& TableLock()
+{
+    return Table().lock;
+}
 
 bool UnregisterLocked(HGDIOBJ handle)
 {
@@ -115,7 +118,8 @@ std::shared_ptr<FontFace> FontObject::Face()
 
 Target DcObject::CurrentTarget() const
 {
-    if (!memory) return surfaceTarget;
+    if (!memory)
+        return surfaceTarget;
     Target target;
     target.surface = bitmap->surface;
     target.clip.push_back(RECT{0, 0, target.surface->Width(), target.surface->Height()});
@@ -133,7 +137,8 @@ DcLock::DcLock(DcObject* a, DcObject* b) : m_a(a), m_b(b == a ? nullptr : b)
 DcLock::~DcLock()
 {
     m_a->lock.unlock();
-    if (m_b) m_b->lock.unlock();
+    if (m_b)
+        m_b->lock.unlock();
 }
 
 SurfaceLock::SurfaceLock(Surface* a, Surface* b) : m_a(a), m_b(b == a ? nullptr : b)
@@ -147,7 +152,8 @@ SurfaceLock::SurfaceLock(Surface* a, Surface* b) : m_a(a), m_b(b == a ? nullptr 
 SurfaceLock::~SurfaceLock()
 {
     m_a->Lock().unlock();
-    if (m_b) m_b->Lock().unlock();
+    if (m_b)
+        m_b->Lock().unlock();
 }
 
 std::shared_ptr<Surface> BitmapSurface(HBITMAP bitmap)
@@ -163,16 +169,16 @@ using namespace platform::gdi;
 HGDIOBJ GetStockObject(int object)
 {
     switch (object) {
-    case WHITE_BRUSH:
-    case NULL_BRUSH:
-        return StockBrush(object)->handle;
-    case BLACK_PEN:
-        return StockPen()->handle;
-    case SYSTEM_FONT:
-        return StockFont()->handle;
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
+        case WHITE_BRUSH:
+        case NULL_BRUSH:
+            return StockBrush(object)->handle;
+        case BLACK_PEN:
+            return StockPen()->handle;
+        case SYSTEM_FONT:
+            return StockFont()->handle;
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return nullptr;
     }
 }
 
@@ -186,7 +192,8 @@ BOOL DeleteObject(HGDIOBJ handle)
             SetLastError(ERROR_INVALID_HANDLE);
             return FALSE;
         }
-        if (object->stock) return TRUE;
+        if (object->stock)
+            return TRUE;
         if (object->kind == Kind::Bitmap &&
             static_cast<BitmapObject*>(object.get())->selectedIn != nullptr) {
             SetLastError(ERROR_INVALID_PARAMETER);

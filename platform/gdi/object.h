@@ -31,7 +31,10 @@ struct GdiObject {
 struct DcObject;
 
 struct BitmapObject : GdiObject {
-    explicit BitmapObject(std::shared_ptr<Surface> s) : GdiObject(Kind::Bitmap), surface(std::move(s)) {}
+    explicit BitmapObject(std::shared_ptr<Surface> s)
+        : GdiObject(Kind::Bitmap), surface(std::move(s))
+    {
+    }
     const std::shared_ptr<Surface> surface;
     // The device context the bitmap is selected into, or null; guarded by the table lock. The
     // stock bitmap is never recorded: it may sit in any number of device contexts.

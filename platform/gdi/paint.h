@@ -29,7 +29,8 @@ inline bool ClipBox(const Box& box, const RECT& clip, RECT* out)
     int64_t top = std::max<int64_t>(box.top, clip.top);
     int64_t right = std::min<int64_t>(box.right, clip.right);
     int64_t bottom = std::min<int64_t>(box.bottom, clip.bottom);
-    if (left >= right || top >= bottom) return false;
+    if (left >= right || top >= bottom)
+        return false;
     *out = RECT{LONG(left), LONG(top), LONG(right), LONG(bottom)};
     return true;
 }
@@ -45,7 +46,8 @@ inline uint32_t Div255(uint32_t x)
 // coverage; the alpha byte becomes 0, as GDI leaves it wherever it draws.
 inline uint32_t Cover(uint32_t pixel, uint32_t color, uint32_t coverage)
 {
-    if (coverage >= 255) return color & 0x00FFFFFFu;
+    if (coverage >= 255)
+        return color & 0x00FFFFFFu;
     uint32_t inverse = 255 - coverage;
     uint32_t b = Div255((color & 0xFF) * coverage + (pixel & 0xFF) * inverse);
     uint32_t g = Div255(((color >> 8) & 0xFF) * coverage + ((pixel >> 8) & 0xFF) * inverse);
@@ -59,7 +61,8 @@ inline void FillBox(const Target& target, const Box& box, uint32_t pixel)
 {
     for (const RECT& clip : target.clip) {
         RECT area;
-        if (!ClipBox(box, clip, &area)) continue;
+        if (!ClipBox(box, clip, &area))
+            continue;
         for (LONG y = area.top; y < area.bottom; ++y) {
             uint32_t* row = target.surface->Row(y);
             std::fill(row + area.left, row + area.right, pixel);

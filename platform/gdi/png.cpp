@@ -20,7 +20,8 @@ struct FileCloser {
 bool WritePng(FILE* file, int width, int height, const std::vector<png_bytep>& rows)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (!png) return false;
+    if (!png)
+        return false;
     png_infop info = png_create_info_struct(png);
     if (!info || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, info ? &info : nullptr);
@@ -43,7 +44,8 @@ namespace platform::testing {
 bool SaveBitmapPng(HBITMAP bitmap, const std::string& path)
 {
     std::shared_ptr<gdi::Surface> surface = gdi::BitmapSurface(bitmap);
-    if (!surface) return false;
+    if (!surface)
+        return false;
     int width = surface->Width();
     int height = surface->Height();
     std::vector<png_byte> pixels(size_t(width) * size_t(height) * 3);
@@ -60,11 +62,14 @@ bool SaveBitmapPng(HBITMAP bitmap, const std::string& path)
         }
     }
     std::vector<png_bytep> rows(static_cast<size_t>(height));
-    for (int y = 0; y < height; ++y) rows[size_t(y)] = pixels.data() + size_t(y) * size_t(width) * 3;
+    for (int y = 0; y < height; ++y)
+        rows[size_t(y)] = pixels.data() + size_t(y) * size_t(width) * 3;
     std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file) return false;
+    if (!file)
+        return false;
     bool ok = WritePng(file.get(), width, height, rows);
-    if (std::fflush(file.get()) != 0) ok = false;
+    if (std::fflush(file.get()) != 0)
+        ok = false;
     return ok;
 }
 

@@ -10,9 +10,11 @@ constexpr int64_t kMaxPixels = int64_t(16384) * 16384;
 
 std::shared_ptr<Surface> Surface::Create(int width, int height, bool bottomUp)
 {
-    if (width < 1 || height < 1 || int64_t(width) * height > kMaxPixels) return nullptr;
+    if (width < 1 || height < 1 || int64_t(width) * height > kMaxPixels)
+        return nullptr;
     void* memory = std::calloc(size_t(width) * size_t(height), 4);
-    if (!memory) return nullptr;
+    if (!memory)
+        return nullptr;
     std::shared_ptr<Surface> surface(new Surface);
     surface->m_width = width;
     surface->m_height = height;
@@ -28,6 +30,9 @@ std::shared_ptr<Surface> Surface::Create(int width, int height, bool bottomUp)
     return surface;
 }
 
-Surface::~Surface() { std::free(m_memory); }
+Surface::~Surface()
+{
+    std::free(m_memory);
+}
 
 }  // namespace platform::gdi

@@ -23,7 +23,8 @@ class Surface {
 public:
     // Zero-filled pixels; bottomUp puts the bottom row first in memory (DIB sections with a
     // positive height). Null for sizes below 1 or when the memory cannot be had.
-    PLATFORM_API static std::shared_ptr<Surface> Create(int width, int height, bool bottomUp = false);
+    PLATFORM_API static std::shared_ptr<Surface> Create(int width, int height,
+                                                        bool bottomUp = false);
     PLATFORM_API ~Surface();
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;

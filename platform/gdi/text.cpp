@@ -11,13 +11,16 @@ using namespace platform::gdi;
 
 namespace {
 
-constexpr UINT kDrawTextFlags = DT_CENTER | DT_VCENTER | DT_WORDBREAK | DT_SINGLELINE |
-                                DT_EXPANDTABS | DT_NOCLIP | DT_CALCRECT;
+constexpr UINT kDrawTextFlags =
+    DT_CENTER | DT_VCENTER | DT_WORDBREAK | DT_SINGLELINE | DT_EXPANDTABS | DT_NOCLIP | DT_CALCRECT;
 
 // Tab stops lie every eight average character widths, counted from the line's start.
 constexpr int kTabChars = 8;
 
-bool IsSpace(wchar_t ch) { return ch == L' '; }
+bool IsSpace(wchar_t ch)
+{
+    return ch == L' ';
+}
 
 // Characters between which a line may break without a space: the ideographs and kana of
 // Chinese and Japanese, and the full-width forms (Korean breaks at spaces).
@@ -88,7 +91,8 @@ public:
     void Whole(size_t begin, size_t end)
     {
         int64_t x = 0;
-        for (size_t i = begin; i < end; ++i) x += Advance(i, x);
+        for (size_t i = begin; i < end; ++i)
+            x += Advance(i, x);
         Emit(begin, end, x);
     }
 
@@ -101,7 +105,7 @@ public:
         size_t start = begin;
         while (true) {
             int64_t x = 0;
-            size_t breakAt = start;  // where the next line would start; start: none yet
+            size_t breakAt = start;   // where the next line would start; start: none yet
             size_t breakEnd = start;  // end of the visible part of the line before breakAt
             int64_t breakWidth = 0;
             size_t inkEnd = start;  // end of the last non-space character
@@ -186,15 +190,19 @@ void LayOut(const wchar_t* text, size_t count, UINT format, int64_t width, FontF
     size_t begin = 0;
     while (true) {
         size_t end = begin;
-        while (end < n && layout.chars[end] != L'\r' && layout.chars[end] != L'\n') ++end;
+        while (end < n && layout.chars[end] != L'\r' && layout.chars[end] != L'\n')
+            ++end;
         if (format & DT_WORDBREAK)
             builder.Broken(begin, end, width);
         else
             builder.Whole(begin, end);
-        if (end >= n) return;
+        if (end >= n)
+            return;
         begin = end + 1;
-        if (layout.chars[end] == L'\r' && begin < n && layout.chars[begin] == L'\n') ++begin;
-        if (begin >= n) return;  // a line end at the very end starts no further line
+        if (layout.chars[end] == L'\r' && begin < n && layout.chars[begin] == L'\n')
+            ++begin;
+        if (begin >= n)
+            return;  // a line end at the very end starts no further line
     }
 }
 
@@ -202,19 +210,20 @@ thread_local Layout t_layout;
 
 // Draws one glyph's coverage with its top-left pixel at (left, top), device pixels. Requires
 // the surface's lock.
-void DrawGlyph(const Target& target, const Glyph& glyph, int64_t left, int64_t top,
-               uint32_t color)
+void DrawGlyph(const Target& target, const Glyph& glyph, int64_t left, int64_t top, uint32_t color)
 {
     Box box{left, top, left + glyph.width, top + glyph.height};
     for (const RECT& clip : target.clip) {
         RECT area;
-        if (!ClipBox(box, clip, &area)) continue;
+        if (!ClipBox(box, clip, &area))
+            continue;
         for (LONG y = area.top; y < area.bottom; ++y) {
             const uint8_t* coverage = glyph.coverage.data() + size_t(y - top) * size_t(glyph.width);
             uint32_t* row = target.surface->Row(y);
             for (LONG x = area.left; x < area.right; ++x) {
                 uint32_t c = coverage[x - left];
-                if (c) row[x] = Cover(row[x], color, c);
+                if (c)
+                    row[x] = Cover(row[x], color, c);
             }
         }
     }
@@ -225,7 +234,8 @@ void DrawGlyph(const Target& target, const Glyph& glyph, int64_t left, int64_t t
 int DrawTextW(HDC handle, LPCWSTR text, int count, LPRECT rect, UINT format)
 {
     auto dc = LookupDc(handle);
-    if (!dc) return 0;
+    if (!dc)
+        return 0;
     if (!text || !rect || count < -1 || (format & ~kDrawTextFlags) != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -251,11 +261,13 @@ int DrawTextW(HDC handle, LPCWSTR text, int count, LPRECT rect, UINT format)
 
     int64_t top = rect->top;
     bool centredVertically = (format & DT_SINGLELINE) && (format & DT_VCENTER);
-    if (centredVertically) top += (int64_t(rect->bottom) - rect->top - lineHeight) / 2;
+    if (centredVertically)
+        top += (int64_t(rect->bottom) - rect->top - lineHeight) / 2;
     int result = centredVertically ? int(top - rect->top + lineHeight) : totalResult;
 
     Target target = dc->CurrentTarget();
-    if (!target.surface) return result;
+    if (!target.surface)
+        return result;
     std::vector<RECT> clips;
     if (format & DT_NOCLIP) {
         clips = target.clip;
@@ -264,7 +276,8 @@ int DrawTextW(HDC handle, LPCWSTR text, int count, LPRECT rect, UINT format)
                    int64_t(rect->right) + target.origin.x, int64_t(rect->bottom) + target.origin.y};
         for (const RECT& clip : target.clip) {
             RECT area;
-            if (ClipBox(bounds, clip, &area)) clips.push_back(area);
+            if (ClipBox(bounds, clip, &area))
+                clips.push_back(area);
         }
     }
     Target clipped{target.surface, target.origin, std::move(clips)};
@@ -281,13 +294,15 @@ int DrawTextW(HDC handle, LPCWSTR text, int count, LPRECT rect, UINT format)
     for (size_t i = 0; i < layout.lines.size(); ++i) {
         const Line& line = layout.lines[i];
         int64_t x = rect->left;
-        if (format & DT_CENTER) x += (int64_t(rect->right) - rect->left - line.width) / 2;
+        if (format & DT_CENTER)
+            x += (int64_t(rect->right) - rect->left - line.width) / 2;
         int64_t y = top + int64_t(i) * lineHeight;
         int64_t deviceX = x + target.origin.x;
         int64_t deviceY = y + target.origin.y;
         // Glyphs may reach a cell height above or below their line; lines farther from the
         // visible part are skipped.
-        if (deviceY + 2 * lineHeight <= clipTop || deviceY - lineHeight >= clipBottom) continue;
+        if (deviceY + 2 * lineHeight <= clipTop || deviceY - lineHeight >= clipBottom)
+            continue;
         if (opaque)
             FillBox(clipped, Box{deviceX, deviceY, deviceX + line.width, deviceY + lineHeight},
                     background);
@@ -312,7 +327,8 @@ int DrawTextW(HDC handle, LPCWSTR text, int count, LPRECT rect, UINT format)
 BOOL GetTextExtentPoint32W(HDC handle, LPCWSTR text, int count, LPSIZE size)
 {
     auto dc = LookupDc(handle);
-    if (!dc) return FALSE;
+    if (!dc)
+        return FALSE;
     if (!size || count < 0 || (count > 0 && !text)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -326,7 +342,8 @@ BOOL GetTextExtentPoint32W(HDC handle, LPCWSTR text, int count, LPSIZE size)
     std::vector<const Glyph*> glyphs(static_cast<size_t>(count));
     face->GetGlyphs(text, size_t(count), glyphs.data());
     int64_t width = 0;
-    for (const Glyph* glyph : glyphs) width += glyph->advance;
+    for (const Glyph* glyph : glyphs)
+        width += glyph->advance;
     size->cx = LONG(width);
     size->cy = face->Metrics().height;
     return TRUE;

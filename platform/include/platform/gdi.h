@@ -21,7 +21,7 @@ typedef DWORD COLORREF;
 typedef DWORD* LPCOLORREF;
 #define RGB(r, g, b) \
     ((COLORREF)(((BYTE)(r)) | ((DWORD)((BYTE)(g)) << 8) | ((DWORD)((BYTE)(b)) << 16)))
-#define GetRValue(rgb) ((BYTE)((rgb) & 0xff))
+#define GetRValue(rgb) ((BYTE)((rgb)&0xff))
 #define GetGValue(rgb) ((BYTE)(((rgb) >> 8) & 0xff))
 #define GetBValue(rgb) ((BYTE)(((rgb) >> 16) & 0xff))
 #define CLR_INVALID 0xFFFFFFFFu

@@ -48,7 +48,8 @@ TEST(GdiBlit, OverlappingCopyInOneBitmapReadsTheOldPixels)
     // Shift right by 2 and down by 1 within the same bitmap.
     ASSERT_TRUE(BitBlt(canvas.Dc(), 2, 1, 8, 3, canvas.Dc(), 0, 0, SRCCOPY));
     for (int y = 1; y < 4; ++y)
-        for (int x = 2; x < 10; ++x) EXPECT_EQ(canvas.At(x, y), original.At(x - 2, y - 1));
+        for (int x = 2; x < 10; ++x)
+            EXPECT_EQ(canvas.At(x, y), original.At(x - 2, y - 1));
     // And left, through stretching code.
     Pattern(canvas);
     ASSERT_TRUE(StretchBlt(canvas.Dc(), 0, 0, 6, 2, canvas.Dc(), 1, 0, 3, 1, SRCCOPY));
@@ -85,7 +86,8 @@ TEST(GdiBlit, StretchBltShrinksByDroppingPixelsAndNeverMirrors)
     Canvas dest(10, 4);
     dest.Fill(kBackground);
     ASSERT_TRUE(StretchBlt(dest.Dc(), 0, 0, 4, 1, source.Dc(), 0, 0, 8, 2, SRCCOPY));
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(dest.At(x, 0), source.At(2 * x, 0));
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(dest.At(x, 0), source.At(2 * x, 0));
 
     dest.Fill(kBackground);
     EXPECT_FALSE(StretchBlt(dest.Dc(), 4, 0, -4, 1, source.Dc(), 0, 0, 8, 2, SRCCOPY));
@@ -123,16 +125,15 @@ struct BlendCase {
 const BlendCase kBlendCases[] = {
     {"opaque source replaces", Argb(255, 10, 20, 30), Argb(255, 200, 200, 200), 255, true,
      Argb(255, 10, 20, 30)},
-    {"transparent source keeps", Argb(0, 0, 0, 0), Argb(77, 1, 2, 3), 255, true,
-     Argb(77, 1, 2, 3)},
+    {"transparent source keeps", Argb(0, 0, 0, 0), Argb(77, 1, 2, 3), 255, true, Argb(77, 1, 2, 3)},
     // 100 + 200 * 127 / 255 = 199.6
     {"half alpha over opaque", Argb(128, 100, 50, 0), Argb(255, 200, 200, 200), 255, true,
      Argb(255, 200, 150, 100)},
     {"half alpha over transparent", Argb(128, 100, 50, 0), Argb(0, 0, 0, 0), 255, true,
      Argb(128, 100, 50, 0)},
     // Source scaled by 128 / 255 first: (255, 255, 0, 0) -> (128, 128, 0, 0); then over.
-    {"constant alpha with per-pixel alpha", Argb(255, 255, 0, 0), Argb(255, 0, 0, 255), 128,
-     true, Argb(255, 128, 0, 127)},
+    {"constant alpha with per-pixel alpha", Argb(255, 255, 0, 0), Argb(255, 0, 0, 255), 128, true,
+     Argb(255, 128, 0, 127)},
     // Without per-pixel alpha every byte mixes by the constant alpha.
     {"constant alpha only", Argb(0, 255, 0, 0), Argb(255, 0, 0, 255), 51, false,
      Argb(204, 51, 0, 204)},

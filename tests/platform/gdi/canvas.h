@@ -64,7 +64,8 @@ public:
     }
     void Fill(uint32_t pixel) const
     {
-        for (int i = 0; i < m_width * m_height; ++i) m_bits[i] = pixel;
+        for (int i = 0; i < m_width * m_height; ++i)
+            m_bits[i] = pixel;
     }
 
     // The smallest rectangle holding every pixel that differs from `background`; empty when
@@ -80,7 +81,8 @@ public:
                     box.right = std::max<LONG>(box.right, x + 1);
                     box.bottom = std::max<LONG>(box.bottom, y + 1);
                 }
-        if (box.right == 0) box = RECT{0, 0, 0, 0};
+        if (box.right == 0)
+            box = RECT{0, 0, 0, 0};
         return box;
     }
 
@@ -117,4 +119,7 @@ inline std::ostream& operator<<(std::ostream& out, const RECT& r)
 {
     return out << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
 }
-inline bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != 0; }
+inline bool operator==(const RECT& a, const RECT& b)
+{
+    return EqualRect(&a, &b) != 0;
+}

@@ -17,7 +17,8 @@ std::set<std::pair<int, int>> PixelsOf(const Canvas& canvas, uint32_t pixel)
     std::set<std::pair<int, int>> found;
     for (int y = 0; y < canvas.Height(); ++y)
         for (int x = 0; x < canvas.Width(); ++x)
-            if (canvas.At(x, y) == pixel) found.insert({x, y});
+            if (canvas.At(x, y) == pixel)
+                found.insert({x, y});
     return found;
 }
 

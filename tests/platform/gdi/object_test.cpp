@@ -40,7 +40,8 @@ TEST(GdiObjects, NewBitmapsAreZeroFilled)
     EXPECT_EQ(canvas.Changed(0u), (RECT{0, 0, 0, 0}));
 
     Canvas fresh(7, 5, true);
-    for (int i = 0; i < 7 * 5; ++i) EXPECT_EQ(fresh.Memory()[i], 0u);
+    for (int i = 0; i < 7 * 5; ++i)
+        EXPECT_EQ(fresh.Memory()[i], 0u);
 
     SelectObject(dc, stock);
     EXPECT_TRUE(DeleteObject(compatible));

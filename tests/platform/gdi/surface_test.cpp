@@ -16,7 +16,8 @@ int CountNonZero(const Surface& surface, const RECT& area)
 {
     int count = 0;
     for (int y = area.top; y < area.bottom; ++y)
-        for (int x = area.left; x < area.right; ++x) count += surface.Row(y)[x] != 0;
+        for (int x = area.left; x < area.right; ++x)
+            count += surface.Row(y)[x] != 0;
     return count;
 }
 
@@ -60,7 +61,8 @@ TEST_F(SurfaceDc, LogicalCoordinatesStartAtTheOrigin)
     LineTo(m_dc, 5, 0);
     SelectObject(m_dc, previous);
     DeleteObject(pen);
-    for (int x = 10; x < 15; ++x) EXPECT_EQ(m_surface->Row(5)[x], Argb(0, 255, 0, 0)) << x;
+    for (int x = 10; x < 15; ++x)
+        EXPECT_EQ(m_surface->Row(5)[x], Argb(0, 255, 0, 0)) << x;
     EXPECT_EQ(CountNonZero(*m_surface, RECT{0, 0, 40, 30}), 5);
 
     // A blit from a memory bitmap lands at the origin too, and is clipped.
@@ -69,8 +71,8 @@ TEST_F(SurfaceDc, LogicalCoordinatesStartAtTheOrigin)
     ASSERT_TRUE(BitBlt(m_dc, 0, 0, 30, 30, source.Dc(), 0, 0, SRCCOPY));
     EXPECT_EQ(m_surface->Row(5)[10], Argb(9, 8, 7, 6));
     EXPECT_EQ(m_surface->Row(14)[29], Argb(9, 8, 7, 6));
-    EXPECT_EQ(m_surface->Row(15)[29], 0u);      // between the two clip rectangles
-    EXPECT_EQ(m_surface->Row(20)[9], 0u);       // left of the blit's start
+    EXPECT_EQ(m_surface->Row(15)[29], 0u);  // between the two clip rectangles
+    EXPECT_EQ(m_surface->Row(20)[9], 0u);   // left of the blit's start
     EXPECT_EQ(m_surface->Row(29)[39], Argb(9, 8, 7, 6));
 
     // And a blit from the surface device context reads at its origin.

@@ -22,8 +22,8 @@ protected:
 
     // A canvas with a font selected and white transparent-mode text, background black.
     struct Scene {
-        explicit Scene(int height, int width = 200, int canvasHeight = 80,
-                       int weight = FW_NORMAL, bool italic = false)
+        explicit Scene(int height, int width = 200, int canvasHeight = 80, int weight = FW_NORMAL,
+                       bool italic = false)
             : canvas(width, canvasHeight), font(MakeFont(height, L"Verdana", weight, italic))
         {
             canvas.Fill(kBlack);
@@ -56,7 +56,8 @@ protected:
         {
             long sum = 0;
             for (int y = 0; y < canvas.Height(); ++y)
-                for (int x = 0; x < canvas.Width(); ++x) sum += canvas.At(x, y) & 0xFF;
+                for (int x = 0; x < canvas.Width(); ++x)
+                    sum += canvas.At(x, y) & 0xFF;
             return sum;
         }
 
@@ -74,11 +75,10 @@ struct HeightCase {
 TEST_F(GdiText, HeightRulesForNegativeAndPositiveHeights)
 {
     const HeightCase cases[] = {
-        {-20, 24},  // em 20: round(18.56) + round(4.72)
-        {-11, 13},  // em 11: round(10.21) + round(2.59)
-        {13, 13},   // positive: the cell itself
-        {20, 20},
-        {0, 16},  // the default cell
+        {-20, 24},           // em 20: round(18.56) + round(4.72)
+        {-11, 13},           // em 11: round(10.21) + round(2.59)
+        {13, 13},            // positive: the cell itself
+        {20, 20},  {0, 16},  // the default cell
     };
     for (const HeightCase& c : cases) {
         SCOPED_TRACE(c.lfHeight);
@@ -141,7 +141,8 @@ TEST_F(GdiText, CalcRectBoundsExactlyWhatIsDrawn)
         DrawTextW(exact.Dc(), c.text, -1, &origin, c.format | DT_NOCLIP);
         long kept = 0;
         for (int y = 0; y < exact.Height(); ++y)
-            for (int x = 0; x < exact.Width(); ++x) kept += exact.At(x, y) & 0xFF;
+            for (int x = 0; x < exact.Width(); ++x)
+                kept += exact.At(x, y) & 0xFF;
         EXPECT_EQ(kept, everything);
         SelectObject(exact.Dc(), previous);
     }
@@ -380,7 +381,8 @@ TEST_F(GdiText, BoldAndItalicAreSynthesisedForARegularFace)
     RECT regularInk = regular.Ink(), italicInk = italic.Ink();
     auto firstInkInRow = [](const Scene& scene, LONG y) {
         for (int x = 0; x < scene.canvas.Width(); ++x)
-            if (scene.canvas.At(x, y) != kBlack) return x;
+            if (scene.canvas.At(x, y) != kBlack)
+                return x;
         return -1;
     };
     LONG topRow = regularInk.top + 1;
@@ -452,7 +454,8 @@ namespace {
 LONG WidthIn(const wchar_t* face, BYTE charset = DEFAULT_CHARSET, int weight = FW_NORMAL)
 {
     HFONT font = MakeFont(-16, face, weight, false, charset);
-    if (!font) return -1;
+    if (!font)
+        return -1;
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ previous = SelectObject(dc, font);
     SIZE size = {};

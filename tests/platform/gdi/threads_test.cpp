@@ -53,27 +53,33 @@ TEST(GdiThreads, ConcurrentPaintingMatchesPaintingOnOneThread)
     platform::testing::PinFontFile(gditest::kPinnedFont);
     Canvas picture(10, 10);
     for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 10; ++x) picture.At(x, y) = Argb(128, 100, 10 * x, 10 * y);
+        for (int x = 0; x < 10; ++x)
+            picture.At(x, y) = Argb(128, 100, 10 * x, 10 * y);
     // A size no other test uses, so that the threads render its glyphs for the first time.
     Shared shared{gditest::MakeFont(-17, L"Verdana", FW_BOLD, true), picture.Dc()};
     ASSERT_NE(shared.font, nullptr);
 
     std::vector<std::unique_ptr<Canvas>> canvases;
-    for (int i = 0; i < kThreads; ++i) canvases.push_back(std::make_unique<Canvas>(160, 30));
+    for (int i = 0; i < kThreads; ++i)
+        canvases.push_back(std::make_unique<Canvas>(160, 30));
     std::vector<std::thread> threads;
     for (int i = 0; i < kThreads; ++i) {
         threads.emplace_back([&, i] {
-            for (int round = 0; round < kRounds; ++round) Paint(*canvases[i], shared, round + i);
+            for (int round = 0; round < kRounds; ++round)
+                Paint(*canvases[i], shared, round + i);
         });
     }
-    for (std::thread& thread : threads) thread.join();
+    for (std::thread& thread : threads)
+        thread.join();
 
     for (int i = 0; i < kThreads; ++i) {
         Canvas reference(160, 30);
-        for (int round = 0; round < kRounds; ++round) Paint(reference, shared, round + i);
+        for (int round = 0; round < kRounds; ++round)
+            Paint(reference, shared, round + i);
         int differing = 0;
         for (int y = 0; y < 30; ++y)
-            for (int x = 0; x < 160; ++x) differing += reference.At(x, y) != canvases[i]->At(x, y);
+            for (int x = 0; x < 160; ++x)
+                differing += reference.At(x, y) != canvases[i]->At(x, y);
         EXPECT_EQ(differing, 0) << "thread " << i;
     }
     DeleteObject(shared.font);
@@ -108,9 +114,11 @@ TEST(GdiThreads, ObjectsComeAndGoWhileOtherThreadsDraw)
             }
         });
     }
-    for (std::thread& thread : threads) thread.join();
+    for (std::thread& thread : threads)
+        thread.join();
     int total = 0;
-    for (int count : holds) total += count;
+    for (int count : holds)
+        total += count;
     EXPECT_GT(total, 0);
     EXPECT_TRUE(DeleteObject(contested));
 }
@@ -159,7 +167,8 @@ TEST(GdiThreads, WindowSurfaceIsPaintedFromSeveralThreadsWhileItIsRead)
             }
         });
     }
-    for (std::thread& painter : painters) painter.join();
+    for (std::thread& painter : painters)
+        painter.join();
     done = true;
     reader.join();
 
@@ -168,7 +177,8 @@ TEST(GdiThreads, WindowSurfaceIsPaintedFromSeveralThreadsWhileItIsRead)
         EXPECT_EQ(surface->Row(30 * i)[0], Argb(0, 0, 40 * i, 200));
         EXPECT_EQ(surface->Row(30 * i + 29)[159], Argb(0, 0, 40 * i, 200));
     }
-    for (HDC dc : halves) DeleteDC(dc);
+    for (HDC dc : halves)
+        DeleteDC(dc);
     DeleteObject(shared.font);
     platform::testing::PinFontFile("");
 }
