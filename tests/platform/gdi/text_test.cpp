@@ -260,6 +260,38 @@ TEST_F(GdiText, AlignmentAndVerticalCentring)
     }
 }
 
+TEST_F(GdiText, WrappedCentredLinesAreEachCentredAndStayAtTheTop)
+{
+    // The format of multi-line hints: centred, vertically centred (which needs a single line,
+    // so the text stays at the top), broken at words, tabs expanded.
+    const UINT hint = DT_CENTER | DT_VCENTER | DT_WORDBREAK | DT_EXPANDTABS;
+    ASSERT_EQ(hint, 0x55u);
+    Scene scene(-16, 200, 80);
+    LONG lineHeight = scene.Measure(L"x").bottom - 10;
+    LONG first = scene.Width(L"Insert the");
+    LONG second = scene.Width(L"card");
+    RECT area = {20, 10, 20 + first + 10, 70};
+    EXPECT_EQ(scene.Draw(L"Insert the card", area, hint), 2 * lineHeight);
+    LONG areaWidth = area.right - area.left;
+    // Each line's box is centred on its own width; its ink starts within a side bearing.
+    auto firstInk = [&](LONG top, LONG bottom) {
+        LONG left = scene.canvas.Width();
+        for (LONG y = top; y < bottom; ++y)
+            for (LONG x = 0; x < scene.canvas.Width(); ++x)
+                if (scene.canvas.At(x, y) != kBlack)
+                    left = std::min(left, x);
+        return left;
+    };
+    LONG firstLeft = area.left + (areaWidth - first) / 2;
+    LONG secondLeft = area.left + (areaWidth - second) / 2;
+    EXPECT_GE(firstInk(10, 10 + lineHeight), firstLeft);
+    EXPECT_LE(firstInk(10, 10 + lineHeight), firstLeft + 2);
+    EXPECT_GE(firstInk(10 + lineHeight, 10 + 2 * lineHeight), secondLeft);
+    EXPECT_LE(firstInk(10 + lineHeight, 10 + 2 * lineHeight), secondLeft + 2);
+    EXPECT_GE(scene.Ink().top, 10);
+    EXPECT_LE(scene.Ink().bottom, 10 + 2 * lineHeight);
+}
+
 TEST_F(GdiText, DrawingIsClippedToTheRectangleUnlessNoClip)
 {
     Scene scene(-20);
