@@ -994,8 +994,8 @@ LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD options, 
             std::vector<std::wstring> stored;
             if (KeyExists(current, path, &stored))
                 return ERROR_SUCCESS;  // made meanwhile
-            // The levels above exist through this section; keys are never deleted, so they
-            // need no sections of their own.
+            // The levels above exist through this section; a deletion below one of them gives
+            // it a section of its own first (RegDeleteTreeW).
             current.sections.push_back(Section{true, std::move(stored), {}, {}});
             created = true;
             *changed = true;
@@ -1141,6 +1141,67 @@ LSTATUS RegDeleteValueW(HKEY key, LPCWSTR valueName)
         if (it == section->items.end())
             return ERROR_FILE_NOT_FOUND;
         section->items.erase(it);
+        *changed = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegDeleteTreeW(HKEY key, LPCWSTR subKey)
+{
+    using namespace platform;
+    std::lock_guard<std::mutex> guard(g_lock);
+    KeyRef ref;
+    LSTATUS status = Resolve(key, &ref);
+    if (status != ERROR_SUCCESS)
+        return status;
+    const REGSAM needed = DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE;
+    if ((ref.access & needed) != needed)
+        return ERROR_ACCESS_DENIED;
+    std::vector<std::wstring> path = ref.path;
+    status = AppendSubKey(subKey, &path);
+    if (status != ERROR_SUCCESS)
+        return status;
+    const bool keepKey = path.size() == ref.path.size();
+    return ModifyHive(ref.hive, [&](Document& document, bool* changed) -> LSTATUS {
+        if (!KeyExists(document, ref.path))
+            return ERROR_KEY_DELETED;
+        if (!KeyExists(document, path))
+            return ERROR_FILE_NOT_FOUND;
+        if (keepKey) {
+            // The key stays, emptied of its values; lines under it that could not be read are
+            // not values and stay too.
+            if (Section* section = FindKey(document, path)) {
+                bool hasValues = std::any_of(section->items.begin(), section->items.end(),
+                                             [](const Item& item) { return item.isValue; });
+                if (hasValues && !(ref.access & KEY_SET_VALUE))
+                    return ERROR_ACCESS_DENIED;
+                auto end = std::remove_if(section->items.begin(), section->items.end(),
+                                          [](const Item& item) { return item.isValue; });
+                section->items.erase(end, section->items.end());
+            } else if (!path.empty()) {
+                // It existed only as the ancestor of the keys about to go.
+                std::vector<std::wstring> stored;
+                KeyExists(document, path, &stored);
+                document.sections.push_back(Section{true, std::move(stored), {}, {}});
+            }
+        } else {
+            // The parent may exist only as the ancestor of the doomed key: it keeps existing
+            // through a section of its own.
+            std::vector<std::wstring> parent(path.begin(), path.end() - 1);
+            if (!parent.empty() && !FindKey(document, parent)) {
+                std::vector<std::wstring> stored;
+                KeyExists(document, parent, &stored);
+                document.sections.push_back(Section{true, std::move(stored), {}, {}});
+            }
+        }
+        // Every key below (and, without keepKey, the key itself) goes with all its lines.
+        const size_t depth = keepKey ? path.size() + 1 : path.size();
+        auto end = std::remove_if(document.sections.begin(), document.sections.end(),
+                                  [&](const Section& section) {
+                                      return section.isKey && section.path.size() >= depth &&
+                                             SamePath(section.path, path, path.size());
+                                  });
+        document.sections.erase(end, document.sections.end());
         *changed = true;
         return ERROR_SUCCESS;
     });

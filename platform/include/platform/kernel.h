@@ -310,6 +310,9 @@ PLATFORM_API BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer
 #define REG_CREATED_NEW_KEY 0x00000001
 #define REG_OPENED_EXISTING_KEY 0x00000002
 
+#ifndef DELETE
+#define DELETE 0x00010000L
+#endif
 #define KEY_QUERY_VALUE 0x0001
 #define KEY_SET_VALUE 0x0002
 #define KEY_CREATE_SUB_KEY 0x0004
@@ -334,6 +337,12 @@ PLATFORM_API LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reser
 PLATFORM_API LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type,
                                     const BYTE* data, DWORD cbData);
 PLATFORM_API LSTATUS RegDeleteValueW(HKEY key, LPCWSTR valueName);
+// Deletes a key's values and sub-keys, all levels down. With a sub-key name that key goes too
+// (ERROR_FILE_NOT_FOUND when there is none) and its parent stays; without one (null or empty)
+// the key stays, emptied. The key must be open with DELETE, KEY_ENUMERATE_SUB_KEYS and
+// KEY_QUERY_VALUE, and with KEY_SET_VALUE too when it is to be emptied of values
+// (ERROR_ACCESS_DENIED); open handles to deleted keys then fail with ERROR_KEY_DELETED.
+PLATFORM_API LSTATUS RegDeleteTreeW(HKEY key, LPCWSTR subKey);
 PLATFORM_API LSTATUS RegCloseKey(HKEY key);
 
 // ---------------------------------------------------------------------------------------------

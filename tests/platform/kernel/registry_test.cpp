@@ -306,12 +306,47 @@ TEST_F(Registry, CreateMakesEveryMissingLevel)
     EXPECT_EQ(other, nullptr);
 }
 
+TEST_F(Registry, DeletingATreeTakesEverythingBelowAndKeepsTheRest)
+{
+    // "CLSID" exists only as the ancestor of the class keys; deleting the last of them must not
+    // take it along.
+    HKEY server = Create(HKEY_CLASSES_ROOT, L"CLSID\\{A}\\InprocServer32");
+    SetString(server, nullptr, L"C:\\a.ax");
+    HKEY sibling = Create(HKEY_CLASSES_ROOT, L"CLSIDX\\{B}");
+    SetString(sibling, L"v", L"b");
+    EXPECT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, L"clsid\\{a}"), ERROR_SUCCESS);
+    HKEY open = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{A}", 0, KEY_READ, &open),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_READ, &open), ERROR_SUCCESS);
+    RegCloseKey(open);
+    EXPECT_EQ(Query(sibling, L"v").bytes, Bytes(L"b"));
+    // A handle to a deleted key fails; the key can be made again afresh.
+    EXPECT_EQ(Query(server, nullptr).status, ERROR_KEY_DELETED);
+    EXPECT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, L"CLSID\\{A}"), ERROR_FILE_NOT_FOUND);
+    HKEY again = Create(HKEY_CLASSES_ROOT, L"CLSID\\{A}\\InprocServer32");
+    EXPECT_EQ(Query(again, nullptr).status, ERROR_FILE_NOT_FOUND);
+
+    // Without a sub-key the key stays, emptied, also when it existed only as an ancestor.
+    HKEY deep = Create(HKEY_LOCAL_MACHINE, L"P\\Q\\R");
+    SetString(deep, L"r", L"1");
+    HKEY top = Create(HKEY_LOCAL_MACHINE, L"P");
+    EXPECT_EQ(RegDeleteTreeW(top, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"P\\Q", 0, KEY_READ, &open), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(SetString(top, L"p", L"2"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteTreeW(top, L""), ERROR_SUCCESS);
+    EXPECT_EQ(Query(top, L"p").status, ERROR_FILE_NOT_FOUND);
+    for (HKEY key : {server, sibling, again, deep, top})
+        RegCloseKey(key);
+}
+
 TEST_F(Registry, ErrorsAreReportedAndChangeNothing)
 {
     HKEY key = Create(HKEY_LOCAL_MACHINE, kKey);
     SetString(key, L"LANGUAGE", L"english");
     HKEY readOnly = Create(HKEY_LOCAL_MACHINE, kKey, KEY_READ);
     HKEY writeOnly = Create(HKEY_LOCAL_MACHINE, kKey, KEY_WRITE);
+    HKEY readDelete = Create(HKEY_LOCAL_MACHINE, kKey, KEY_READ | DELETE);
     HKEY closed = Create(HKEY_LOCAL_MACHINE, kKey);
     RegCloseKey(closed);
     std::string before = ReadText(Hive());
@@ -354,13 +389,19 @@ TEST_F(Registry, ErrorsAreReportedAndChangeNothing)
          ERROR_ACCESS_DENIED},
         {"set data from nowhere", RegSetValueExW(key, L"LANGUAGE", 0, REG_SZ, nullptr, 4),
          ERROR_INVALID_PARAMETER},
+        {"delete a missing tree", RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\NONE"),
+         ERROR_FILE_NOT_FOUND},
+        {"delete a tree through a read-only key", RegDeleteTreeW(readOnly, nullptr),
+         ERROR_ACCESS_DENIED},
+        {"empty a key of values without KEY_SET_VALUE", RegDeleteTreeW(readDelete, nullptr),
+         ERROR_ACCESS_DENIED},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.status, c.expected) << c.what;
     EXPECT_EQ(result, nullptr);
     EXPECT_EQ(ReadText(Hive()), before);
     EXPECT_EQ(Query(readOnly, L"LANGUAGE").bytes, Bytes(L"english"));
-    for (HKEY open : {key, readOnly, writeOnly})
+    for (HKEY open : {key, readOnly, writeOnly, readDelete})
         RegCloseKey(open);
     EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
 }
