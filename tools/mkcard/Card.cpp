@@ -102,6 +102,20 @@ std::string RecordingFileName(const CivilTime& t, Channel channel, const std::st
     return buf;
 }
 
+std::string NewStyleFileName(const std::string& folder, int number, const std::string& extension)
+{
+    const char* prefix = "Rec_";
+    if (folder == "evt_rec" || folder == "DUALSAVE")
+        prefix = "Event_";
+    else if (folder == "manual_rec")
+        prefix = "Manual_";
+    else if (folder == "motion_rec" || folder == "motion_timelapse_rec" || folder == "parking_rec")
+        prefix = "Park_";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%s%04d.%s", prefix, number, extension.c_str());
+    return buf;
+}
+
 std::string DeviceRecord(const CardOptions& options)
 {
     ValidateModel(options.model);
@@ -155,6 +169,8 @@ int WriteCard(const fs::path& root, const CardOptions& options, const RecordingW
             for (Channel channel : {Channel::Front, Channel::Rear}) {
                 if (channel == Channel::Front ? !moment.front : !moment.rear)
                     continue;
+                if (options.avi && channel == Channel::Rear)
+                    continue;
                 RecordingSpec spec;
                 spec.channel = channel;
                 spec.width = options.width;
@@ -166,8 +182,12 @@ int WriteCard(const fs::path& root, const CardOptions& options, const RecordingW
                 spec.sampleRate = channel == Channel::Front ? 48000 : 44100;
                 spec.telemetry.localStart = start;
                 spec.telemetry.driveOffsetSeconds = offset;
-                writer.Write(spec, root / layout.name /
-                                       RecordingFileName(start, channel, writer.Extension()));
+                if (options.avi)
+                    spec.sampleRate = 16000;
+                const std::string name =
+                    options.avi ? NewStyleFileName(layout.name, minute, writer.Extension())
+                                : RecordingFileName(start, channel, writer.Extension());
+                writer.Write(spec, root / layout.name / name);
                 ++written;
             }
         }

@@ -28,6 +28,10 @@ struct CardOptions {
     bool blackboxCfg = false;  // write "SETTING\blackbox.cfg"
     // The recording folders to write; empty means every folder the camera model uses.
     std::vector<std::string> folders;
+    // An AVI camera: one recording per moment (the front camera's), named in the new style
+    // by folder and moment number: "Rec_0001.avi" in cont_rec, "Event_" in evt_rec and
+    // DUALSAVE, "Manual_" in manual_rec, "Park_" in the parking folders; sound at 16 kHz.
+    bool avi = false;
 };
 
 // Firmware text written into both settings files (at most 9 characters, as the older file
@@ -51,6 +55,9 @@ std::vector<std::string> CardFolders(const std::string& model);
 // invalid options or any failure.
 int WriteCard(const std::filesystem::path& root, const CardOptions& options,
               const RecordingWriter& writer);
+
+// An AVI camera's file name for the recording of moment `number` (from 1) in a folder.
+std::string NewStyleFileName(const std::string& folder, int number, const std::string& extension);
 
 // The camera's file name for a recording, "REC_YYYY_MM_DD_hh_mm_ss_F.ext" (R for the rear).
 std::string RecordingFileName(const CivilTime& localStart, Channel channel,

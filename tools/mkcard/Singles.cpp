@@ -1,5 +1,6 @@
 #include "Singles.h"
 
+#include "AviSingles.h"
 #include "Card.h"
 #include "Damage.h"
 #include "Mp4Writer.h"
@@ -199,6 +200,7 @@ void WriteFixtures(const fs::path& dir)
             const std::string ext = FixtureExtension(kind);
             WriteSingle(kind, staging / "single" / (ext.empty() ? kind : kind + "." + ext), single);
         }
+        WriteAviFixtures(staging / "avi");
         std::ofstream(staging / kFixtureMarker)
             << "written by mkcard fixtures; replaced by its next run\n";
 

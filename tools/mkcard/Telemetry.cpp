@@ -145,7 +145,7 @@ void AppendCoordinate(std::string& out, double degrees, int degreeDigits)
 }
 
 // A recommended-minimum sentence without the leading dollar sign, with its checksum.
-std::string RmcSentence(const CivilTime& utc, const Position& p, double speedKmh, double course)
+std::string Sentence(const CivilTime& utc, const Position& p, double speedKmh, double course)
 {
     std::string s = "GPRMC,";
     char buf[64];
@@ -214,7 +214,7 @@ int TelemetryLineCount(double lengthSeconds)
     return static_cast<int>(std::max<int64_t>(1, (ms + step - 1) / step));
 }
 
-std::vector<std::string> TelemetryLines(const TelemetryPlan& plan)
+std::vector<TelemetryPoint> TelemetryPoints(const TelemetryPlan& plan)
 {
     Route route;
     const int count = TelemetryLineCount(plan.lengthSeconds);
@@ -224,36 +224,65 @@ std::vector<std::string> TelemetryLines(const TelemetryPlan& plan)
     if (bumpLine % kLinesPerSecond == 0)
         ++bumpLine;
     const double bumpAt = static_cast<double>(bumpLine) / kLinesPerSecond;
-    std::vector<std::string> lines;
-    lines.reserve(static_cast<size_t>(count));
+    std::vector<TelemetryPoint> points;
+    points.reserve(static_cast<size_t>(count));
     for (int j = 0; j < count; ++j) {
-        const double intoRecording = static_cast<double>(j) / kLinesPerSecond;
+        TelemetryPoint p;
+        p.intoRecording = static_cast<double>(j) / kLinesPerSecond;
         const int64_t step = plan.driveOffsetSeconds * kLinesPerSecond + j;
-        const double t = static_cast<double>(step) * kStepSeconds;
-        const Acceleration a = GSensorAt(t, step, intoRecording, bumpAt);
-        const bool gpsLine = j % kLinesPerSecond == 0;
+        p.driveSeconds = static_cast<double>(step) * kStepSeconds;
+        const Acceleration a = GSensorAt(p.driveSeconds, step, p.intoRecording, bumpAt);
+        p.gx = a.x;
+        p.gy = a.y;
+        p.gz = a.z;
+        p.gpsLine = j % kLinesPerSecond == 0;
+        p.utc = AddSeconds(plan.localStart, j / kLinesPerSecond - kLocalMinusUtcSeconds);
+        const Position position = route.At(step);
+        p.latDeg = position.latDeg;
+        p.lonDeg = position.lonDeg;
+        p.speedKmh = SpeedKmh(p.driveSeconds);
+        p.courseDeg = CourseDegrees(p.driveSeconds);
+        points.push_back(p);
+    }
+    return points;
+}
+
+std::string RmcSentence(const TelemetryPoint& point)
+{
+    return Sentence(point.utc, Position{point.latDeg, point.lonDeg}, point.speedKmh,
+                    point.courseDeg);
+}
+
+int64_t UnixSeconds(const CivilTime& t)
+{
+    return DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 +
+           t.second;
+}
+
+std::vector<std::string> TelemetryLines(const TelemetryPlan& plan)
+{
+    const std::vector<TelemetryPoint> points = TelemetryPoints(plan);
+    std::vector<std::string> lines;
+    lines.reserve(points.size());
+    for (const TelemetryPoint& p : points) {
         std::string line;
         char buf[96];
         if (plan.style == LineStyle::Integrated) {
             // Raw counts at 256 per g; the divisor is token 2 / token 1.
-            std::snprintf(buf, sizeof buf, "gsensori,1,256,%ld,%ld,%ld", std::lround(a.x * 256.0),
-                          std::lround(a.y * 256.0), std::lround(a.z * 256.0));
+            std::snprintf(buf, sizeof buf, "gsensori,1,256,%ld,%ld,%ld", std::lround(p.gx * 256.0),
+                          std::lround(p.gy * 256.0), std::lround(p.gz * 256.0));
             line = buf;
-            if (gpsLine) {
-                const CivilTime utc =
-                    AddSeconds(plan.localStart, j / kLinesPerSecond - kLocalMinusUtcSeconds);
+            if (p.gpsLine) {
                 line += ',';
-                line += CarPart(t);
+                line += CarPart(p.driveSeconds);
                 line += ',';
-                line += RmcSentence(utc, route.At(step), SpeedKmh(t), CourseDegrees(t));
+                line += RmcSentence(p);
             }
-        } else if (gpsLine) {
-            const CivilTime utc =
-                AddSeconds(plan.localStart, j / kLinesPerSecond - kLocalMinusUtcSeconds);
-            line = RmcSentence(utc, route.At(step), SpeedKmh(t), CourseDegrees(t));
+        } else if (p.gpsLine) {
+            line = RmcSentence(p);
         } else {
-            std::snprintf(buf, sizeof buf, "gsensor,%ld,%ld,%ld", std::lround(a.x * 128.0),
-                          std::lround(a.y * 128.0), std::lround(a.z * 128.0));
+            std::snprintf(buf, sizeof buf, "gsensor,%ld,%ld,%ld", std::lround(p.gx * 128.0),
+                          std::lround(p.gy * 128.0), std::lround(p.gz * 128.0));
             line = buf;
         }
         if (line.size() > kMaxLineBytes)

@@ -48,6 +48,29 @@ struct TelemetryPlan {
 // second, starting at 0, the last one starting before the end.
 int TelemetryLineCount(double lengthSeconds);
 
+// What the camera knows at one telemetry line's moment.
+struct TelemetryPoint {
+    double driveSeconds = 0;   // from the start of the drive
+    double intoRecording = 0;  // from the start of the recording (line j: j / kLinesPerSecond)
+    CivilTime utc;             // the line's second in UTC (its fraction dropped)
+    double latDeg = 0;         // position in degrees, north and east positive
+    double lonDeg = 0;
+    double speedKmh = 0;
+    double courseDeg = 0;
+    double gx = 0, gy = 0, gz = 0;  // acceleration in g: right, forward, up
+    bool gpsLine = false;           // the first line of a second, which carries the GPS fix
+};
+
+// One point per telemetry line of the recording, in line order (the style is not used).
+std::vector<TelemetryPoint> TelemetryPoints(const TelemetryPlan& plan);
+
+// The point's recommended-minimum sentence without the leading dollar sign, with its checksum:
+// "GPRMC,hhmmss.00,A,ddmm.mmmm,N,dddmm.mmmm,E,<knots>,<course>,ddmmyy,,,A*hh".
+std::string RmcSentence(const TelemetryPoint& point);
+
+// Seconds from 1970-01-01 00:00 to t, t taken as UTC.
+int64_t UnixSeconds(const CivilTime& t);
+
 // The lines of one recording, in packet order; line j starts at j / kLinesPerSecond seconds.
 // Throws when a line would exceed kMaxLineBytes.
 std::vector<std::string> TelemetryLines(const TelemetryPlan& plan);

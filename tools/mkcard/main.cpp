@@ -1,6 +1,8 @@
 // mkcard: writes dash-camera memory cards and test recordings, and lists recordings.
 // Exit status 0 on success, 1 when writing or reading fails, 2 for bad arguments.
 
+#include "AviSingles.h"
+#include "AviWriter.h"
 #include "Card.h"
 #include "Info.h"
 #include "Mp4Writer.h"
@@ -27,12 +29,14 @@ namespace {
 constexpr const char* kUsage =
     "usage:\n"
     "  mkcard card <dir> [--size WxH] [--seconds S] [--fps F] [--model NAME] [--local-id N]\n"
-    "                    [--blackbox-cfg] [--no-setup-cfg]\n"
+    "                    [--blackbox-cfg] [--no-setup-cfg] [--avi]\n"
     "  mkcard single <kind> <out-file> [--size WxH] [--seconds S] [--fps F]\n"
+    "  mkcard avi <avi-kind> <out-file> [--size WxH] [--seconds S] [--fps F]\n"
     "  mkcard fixtures <dir>\n"
     "  mkcard info <dir-or-file>\n"
     "kinds: pair normal noaudio pcm_s16le pcm_s16be mp3 mpeg4 bframes tiny16 oneframe audioonly\n"
-    "       notext truncated empty badavcc\n";
+    "       notext truncated empty badavcc\n"
+    "avi kinds: samples lines newstyle short pastend hugeindex sizes lowercase\n";
 
 // A command-line mistake: reported with the usage text, exit status 2.
 struct UsageError : std::runtime_error {
@@ -122,7 +126,7 @@ int Run(int argc, char** argv)
     if (command == "card") {
         const Arguments a =
             Parse(argc, argv, {"--size", "--seconds", "--fps", "--model", "--local-id"},
-                  {"--blackbox-cfg", "--no-setup-cfg"});
+                  {"--blackbox-cfg", "--no-setup-cfg", "--avi"});
         NeedPositional(a, 1, "the card folder");
         mkcard::CardOptions o;
         ParseCommon(a, o);
@@ -133,12 +137,18 @@ int Run(int argc, char** argv)
                 static_cast<int32_t>(ParseInt(it->second, "--local-id", INT32_MIN, INT32_MAX));
         o.blackboxCfg = a.flags.count("--blackbox-cfg") > 0;
         o.setupCfg = a.flags.count("--no-setup-cfg") == 0;
+        o.avi = a.flags.count("--avi") > 0;
         try {
             mkcard::DeviceRecord(o);  // checks the model before any file is written
         } catch (const std::invalid_argument& e) {
             throw UsageError(e.what());
         }
-        const int n = mkcard::WriteCard(a.positional[0], o, writer);
+        mkcard::AviOptions aviStyle;
+        aviStyle.style = mkcard::AviTelemetryStyle::NewLines;
+        const mkcard::AviWriter aviWriter(aviStyle);
+        const int n = mkcard::WriteCard(a.positional[0], o,
+                                        o.avi ? static_cast<const mkcard::RecordingWriter&>(aviWriter)
+                                              : writer);
         std::cout << "mkcard: wrote a " << o.model << " card with " << n << " recordings to "
                   << a.positional[0] << '\n';
         return 0;
@@ -152,6 +162,17 @@ int Run(int argc, char** argv)
         mkcard::SingleOptions o;
         ParseCommon(a, o);
         mkcard::WriteSingle(a.positional[0], a.positional[1], o);
+        return 0;
+    }
+    if (command == "avi") {
+        const Arguments a = Parse(argc, argv, {"--size", "--seconds", "--fps"}, {});
+        NeedPositional(a, 2, "the AVI kind and the output file");
+        const std::vector<std::string>& kinds = mkcard::AviKinds();
+        if (std::find(kinds.begin(), kinds.end(), a.positional[0]) == kinds.end())
+            throw UsageError("unknown AVI kind \"" + a.positional[0] + "\"");
+        mkcard::SingleOptions o;
+        ParseCommon(a, o);
+        mkcard::WriteAvi(a.positional[0], a.positional[1], o);
         return 0;
     }
     if (command == "fixtures") {
