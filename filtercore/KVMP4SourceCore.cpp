@@ -108,8 +108,8 @@ KVMP4SourceCore::KVMP4SourceCore()
     : CorePropertyContainer(new CoreProperties()),
       m_frame(av_frame_alloc()),
       m_hReaderWake(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-      m_audioQueue(m_hReaderWake),
-      m_videoQueue(m_hReaderWake)
+      m_audioQueue(m_hReaderWake, &m_readerWaiting),
+      m_videoQueue(m_hReaderWake, &m_readerWaiting)
 {
     InitializeCriticalSection(&m_csThread);
     std::memset(&m_video, 0, sizeof m_video);
@@ -140,6 +140,8 @@ void KVMP4SourceCore::Close()
     m_audioTimeBase = AVRational{0, 1};
     ForgetReadPosition();
     m_origin = 0;
+    m_videoBufferSize = 0;
+    m_audioBufferSize = 0;
     m_pProperties->Clear();
 }
 
@@ -348,6 +350,8 @@ int KVMP4SourceCore::AudioBufferSize() const
 
 void KVMP4SourceCore::BuildPorts()
 {
+    m_videoBufferSize = m_video.count ? VideoBufferSize() : 0;
+    m_audioBufferSize = m_audio.count ? AudioBufferSize() : 0;
     BuildVideoPort();
     BuildAudioPort();
 }
@@ -393,7 +397,7 @@ void KVMP4SourceCore::BuildVideoPort()
     PortMediaTypeDesc desc = {&MEDIATYPE_Video, 1,           &MEDIASUBTYPE_AVC1,
                               &FORMAT_MPEG2Video, block.data(), static_cast<int>(block.size())};
     port->SetPortMediaType(&desc);
-    port->SetAllocator(0, 1, VideoBufferSize());
+    port->SetAllocator(0, 1, m_videoBufferSize);
     if (!m_pProperties->AddOutputPort(port)) delete port;
 }
 
@@ -413,7 +417,7 @@ void KVMP4SourceCore::BuildAudioPort()
     PortMediaTypeDesc desc = {&MEDIATYPE_Audio,     1,       &MEDIASUBTYPE_PCM,
                               &FORMAT_WaveFormatEx, &format, static_cast<int>(sizeof format)};
     port->SetPortMediaType(&desc);
-    port->SetAllocator(0, 20, AudioBufferSize());
+    port->SetAllocator(0, 20, m_audioBufferSize);
     if (!m_pProperties->AddOutputPort(port)) delete port;
 }
 
@@ -487,14 +491,25 @@ DWORD WINAPI KVMP4SourceCore::ReadThreadProc(LPVOID parameter)
 
 bool KVMP4SourceCore::WaitForRoom()
 {
-    for (;;) {
-        if (!m_running.load()) return false;
+    auto mayRead = [this] {
         PacketQueue::Fill audio;
         PacketQueue::Fill video;
         if (m_readAudio) audio = m_audioQueue.GetFill();
         if (m_readVideo) video = m_videoQueue.GetFill();
-        if (PacketQueue::ReaderMayRead(audio, video)) return true;
+        return PacketQueue::ReaderMayRead(audio, video);
+    };
+    for (;;) {
+        if (!m_running.load()) return false;
+        if (mayRead()) return true;
+        // Announce the wait, then look once more: a consumer that changed a queue before the
+        // announcement is seen here, one that changes it afterwards signals the event.
+        m_readerWaiting = true;
+        if (!m_running.load() || mayRead()) {
+            m_readerWaiting = false;
+            continue;
+        }
         WaitForSingleObject(m_hReaderWake, INFINITE);
+        m_readerWaiting = false;
     }
 }
 
@@ -598,7 +613,7 @@ void KVMP4SourceCore::RestoreReadPosition()
 bool KVMP4SourceCore::GetVideoSample(CoreSample* sample)
 {
     if (!sample || !m_format) return false;
-    if (!sample->HasBuffer() && !sample->Allocate(std::min(VideoBufferSize(), kMaxInitialBuffer))) {
+    if (!sample->HasBuffer() && !sample->Allocate(std::min(m_videoBufferSize, kMaxInitialBuffer))) {
         return false;
     }
     return m_videoQueue.Consume([&](AVPacket* packet) { return FillVideo(sample, packet); });

@@ -151,6 +151,9 @@ private:
     int LargestPacket(int stream) const;
     int VideoBufferSize() const;
     int AudioBufferSize() const;
+    // Buffer sizes the ports ask for, computed once per open.
+    int m_videoBufferSize = 0;
+    int m_audioBufferSize = 0;
 
     static DWORD WINAPI ReadThreadProc(LPVOID parameter);
     void ReadLoop();
@@ -172,8 +175,10 @@ private:
     FramePtr m_frame;
 
     // Auto reset; wakes the reading thread when a queue may have room, a consumer starves, or
-    // the thread is asked to stop. Only the reading thread waits on it.
+    // the thread is asked to stop. Only the reading thread waits on it, and the queues signal it
+    // only while m_readerWaiting is set.
     HANDLE m_hReaderWake;
+    std::atomic<bool> m_readerWaiting{false};
     PacketQueue m_audioQueue;
     PacketQueue m_videoQueue;
 

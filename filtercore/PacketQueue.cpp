@@ -1,7 +1,7 @@
 #include "filtercore/PacketQueue.h"
 
 #include <climits>
-#include <vector>
+#include <thread>
 
 namespace FilterCore {
 
@@ -10,19 +10,25 @@ namespace {
 // What one queued packet costs besides its payload: the packet structure and its buffer's
 // bookkeeping.
 constexpr size_t kPacketOverhead = sizeof(AVPacket) + 64;
+// Pause instructions a consumer spins for an entry before it sleeps: some tens of
+// microseconds.
+constexpr int kSpins = 512;
 
 }  // namespace
 
-PacketQueue::PacketQueue(HANDLE roomEvent, const PacketQueueLimits& limits)
-    : m_limits(limits), m_hRoomEvent(roomEvent)
+PacketQueue::PacketQueue(HANDLE roomEvent, const std::atomic<bool>* producerWaiting,
+                         const PacketQueueLimits& limits)
+    : m_limits(limits), m_hRoomEvent(roomEvent), m_producerWaiting(producerWaiting)
 {
     m_hDataEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     InitializeCriticalSection(&m_lock);
+    InitializeCriticalSection(&m_consumerLock);
 }
 
 PacketQueue::~PacketQueue()
 {
     for (Entry& entry : m_entries) av_packet_free(&entry.packet);
+    DeleteCriticalSection(&m_consumerLock);
     DeleteCriticalSection(&m_lock);
     if (m_hDataEvent) CloseHandle(m_hDataEvent);
 }
@@ -37,35 +43,62 @@ void PacketQueue::Push(AVPacket* packet, LONGLONG time)
     size_t bytes = packet ? kPacketOverhead + static_cast<size_t>(packet->size) : 0;
     m_entries.push_back(Entry{packet, time, bytes});
     m_bytes += bytes;
-    SetEvent(m_hDataEvent);
+    m_count.store(m_entries.size(), std::memory_order_release);
+    // A consumer that finds the queue empty counts itself waiting under the lock, so without
+    // one nobody needs waking.
+    if (m_waiting > 0) SetEvent(m_hDataEvent);
     LeaveCriticalSection(&m_lock);
+}
+
+void PacketQueue::SpinForEntry()
+{
+    // A consumer that drains the queue usually finds the next packet moments later; a short spin
+    // spares it a sleep and a wake-up per packet. Beyond this it blocks on the data event.
+    for (int i = 0; i < kSpins; ++i) {
+        if (m_count.load(std::memory_order_acquire) > 0) return;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#else
+        std::this_thread::yield();
+#endif
+    }
 }
 
 bool PacketQueue::Consume(const std::function<bool(AVPacket* packet)>& consume)
 {
+    EnterCriticalSection(&m_consumerLock);
     EnterCriticalSection(&m_lock);
+    if (!m_released && m_entries.empty()) {
+        LeaveCriticalSection(&m_lock);
+        SpinForEntry();
+        EnterCriticalSection(&m_lock);
+    }
     while (!m_released && m_entries.empty()) {
         ResetEvent(m_hDataEvent);
         ++m_waiting;
         LeaveCriticalSection(&m_lock);
         // The producer may be holding back because another queue is full; a starving consumer
         // lets it read on.
-        if (m_hRoomEvent) SetEvent(m_hRoomEvent);
+        SignalRoom();
         WaitForSingleObject(m_hDataEvent, INFINITE);
         EnterCriticalSection(&m_lock);
         --m_waiting;
     }
     if (m_released) {
         LeaveCriticalSection(&m_lock);
+        LeaveCriticalSection(&m_consumerLock);
         return false;
     }
     Entry entry = m_entries.front();
     m_entries.pop_front();
     m_bytes -= entry.bytes;
-    bool result = consume(entry.packet);
+    m_count.store(m_entries.size(), std::memory_order_release);
     LeaveCriticalSection(&m_lock);
+    SignalRoom();
+    // The producer goes on pushing while the entry is handed over (a decode takes a while).
+    bool result = consume(entry.packet);
+    LeaveCriticalSection(&m_consumerLock);
     av_packet_free(&entry.packet);
-    if (m_hRoomEvent) SetEvent(m_hRoomEvent);
     return result;
 }
 
@@ -75,9 +108,17 @@ void PacketQueue::Flush()
     EnterCriticalSection(&m_lock);
     dropped.swap(m_entries);
     m_bytes = 0;
+    m_count.store(0, std::memory_order_release);
     LeaveCriticalSection(&m_lock);
     for (Entry& entry : dropped) av_packet_free(&entry.packet);
-    if (m_hRoomEvent) SetEvent(m_hRoomEvent);
+    SignalRoom();
+}
+
+void PacketQueue::SignalRoom()
+{
+    // The state change that may free the producer was made under m_lock before this; a producer
+    // that set its flag later checks the queue under m_lock after setting it and sees the change.
+    if (m_hRoomEvent && (!m_producerWaiting || m_producerWaiting->load())) SetEvent(m_hRoomEvent);
 }
 
 void PacketQueue::SetReleased(bool released)

@@ -4,6 +4,7 @@
 // until the queue has room or a consumer starves. Nothing polls.
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <functional>
 
@@ -33,8 +34,11 @@ public:
     };
 
     // `roomEvent` (not owned) is signalled whenever the producer may have become free to read
-    // on: a packet was taken, the queue was flushed, or a consumer began to wait.
-    explicit PacketQueue(HANDLE roomEvent, const PacketQueueLimits& limits = PacketQueueLimits());
+    // on: a packet was taken, the queue was flushed, or a consumer began to wait. When
+    // `producerWaiting` is given, it is signalled only while that flag is set: the producer
+    // sets it before it checks the queues a last time and waits.
+    explicit PacketQueue(HANDLE roomEvent, const std::atomic<bool>* producerWaiting = nullptr,
+                         const PacketQueueLimits& limits = PacketQueueLimits());
     ~PacketQueue();  // frees every packet still queued
     PacketQueue(const PacketQueue&) = delete;
     PacketQueue& operator=(const PacketQueue&) = delete;
@@ -45,9 +49,9 @@ public:
     void Push(AVPacket* packet, LONGLONG time);
 
     // Waits until an entry is at the front or the queue is released. An entry is taken off and
-    // handed to `consume` under the queue's lock (null for the end marker); the queue frees the
-    // packet afterwards. Returns what `consume` returned, or false, taking nothing, when the queue
-    // is released.
+    // handed to `consume` (null for the end marker); consumers are served one at a time, and the
+    // producer may push meanwhile. The queue frees the packet afterwards. Returns what `consume`
+    // returned, or false, taking nothing, when the queue is released.
     bool Consume(const std::function<bool(AVPacket* packet)>& consume);
 
     // Frees every queued packet, end markers included.
@@ -75,13 +79,21 @@ private:
     };
 
     bool IsFullLocked() const;
+    void SignalRoom();
+    void SpinForEntry();
 
     const PacketQueueLimits m_limits;
     HANDLE m_hRoomEvent;  // not owned
-    // Manual reset; set when an entry arrives or the queue is released, reset by a consumer
-    // that finds nothing to take (both under m_lock, so no wake-up is lost).
+    const std::atomic<bool>* m_producerWaiting;  // not owned; may be null
+    // Manual reset; set when an entry arrives for a waiting consumer or the queue is released,
+    // reset by a consumer that finds nothing to take (all under m_lock, so no wake-up is lost).
     HANDLE m_hDataEvent;
     CRITICAL_SECTION m_lock;
+    // Held by a consumer from its wait to the end of its `consume` call, so that consumers take
+    // entries and use the state they share (a decoder) one at a time. Taken before m_lock.
+    CRITICAL_SECTION m_consumerLock;
+    // The entry count, written under m_lock, read without it by a spinning consumer.
+    std::atomic<size_t> m_count{0};
     // Guarded by m_lock.
     std::deque<Entry> m_entries;
     size_t m_bytes = 0;

@@ -7,10 +7,14 @@ namespace FilterCore {
 
 int16_t FloatToPcm16(float value)
 {
-    if (std::isnan(value)) return 0;
-    if (value > 1.0f) value = 1.0f;
-    if (value < -1.0f) value = -1.0f;
-    return static_cast<int16_t>(std::lround(value * 32767.0f));
+    // NaN fails both comparisons and becomes 0; the rest is clamped to [-1, 1]. In double
+    // precision the product and the half added are exact, so truncating rounds the exact
+    // product half away from zero.
+    double v = value == value ? static_cast<double>(value) : 0.0;
+    v = v > 1.0 ? 1.0 : v;
+    v = v < -1.0 ? -1.0 : v;
+    double scaled = v * 32767.0;
+    return static_cast<int16_t>(scaled + std::copysign(0.5, scaled));
 }
 
 int InterleaveFloatPlanes(const float* const* planes, int channels, int samples, BYTE* out,
@@ -20,6 +24,18 @@ int InterleaveFloatPlanes(const float* const* planes, int channels, int samples,
     const int frameBytes = channels * 2;
     int frames = capacity / frameBytes;
     if (frames > samples) frames = samples;
+    if (channels == 2) {
+        // Stereo, the cameras' format, in one pass the compiler can vectorise.
+        const float* left = planes[0];
+        const float* right = planes[1];
+        int16_t pair[2];
+        for (int s = 0; s < frames; ++s) {
+            pair[0] = FloatToPcm16(left[s]);
+            pair[1] = FloatToPcm16(right[s]);
+            std::memcpy(out + 4 * s, pair, sizeof pair);
+        }
+        return frames * frameBytes;
+    }
     BYTE* write = out;
     for (int s = 0; s < frames; ++s) {
         for (int c = 0; c < channels; ++c) {

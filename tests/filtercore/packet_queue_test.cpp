@@ -114,7 +114,7 @@ TEST(PacketQueue, FillFollowsTimeSpanBytesAndStarvation)
     limits.aheadBytes = 4096;
     limits.overfillBytes = 16384;
     RoomEvent room;
-    PacketQueue queue(room.handle, limits);
+    PacketQueue queue(room.handle, nullptr, limits);
 
     EXPECT_FALSE(queue.GetFill().full);
     queue.Push(MakePacket(10, 0), 0);

@@ -636,6 +636,32 @@ TEST(KVMP4SourceCore, DamagedRecordingsPlayToTheirEnd)
     }
 }
 
+TEST(KVMP4SourceCore, MissingOrShortConfigurationRecordGivesNoVideoPort)
+{
+    std::ifstream in(recordings::Native("single/normal.mp4"), std::ios::binary);
+    const std::string original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t box = original.find("avcC");
+    ASSERT_NE(box, std::string::npos);
+    std::string missing = original;
+    missing.replace(box, 4, "zzzz");  // an unknown box in its place: no record at all
+    std::string shortened = original;
+    const char three[4] = {0, 0, 0, 8 + 3};  // the record keeps only its first 3 bytes
+    shortened.replace(box - 4, 4, three, 4);
+
+    for (const std::string* bytes : {&missing, &shortened}) {
+        std::string native = fs::temp_directory_path() / "filtercore-avcc.mp4";
+        std::ofstream(native, std::ios::binary).write(bytes->data(),
+                                                      static_cast<std::streamsize>(bytes->size()));
+        KVMP4SourceCore core;
+        ASSERT_TRUE(core.Open(platform::ToWindowsPath(native)));
+        EXPECT_EQ(core.TrackCount(CORE_TRACK_VIDEO), 1);
+        EXPECT_LT(core.GetVideoTrack().configSize, 7);
+        ASSERT_EQ(core.GetProperties()->GetOutputPortCount(), 1);
+        EXPECT_EQ(core.GetProperties()->GetOutputPort(0)->Name(), L"Audio Out");
+        fs::remove(native);
+    }
+}
+
 TEST(KVMP4SourceCore, PathsOutsideAsciiOpen)
 {
     fs::path folder = fs::temp_directory_path() / "filtercore-ünï-日本";
