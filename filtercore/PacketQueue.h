@@ -21,7 +21,7 @@ struct PacketQueueLimits {
     size_t aheadBytes = 8u << 20;
     // A full queue may grow past its limits while another queue's consumer starves (a file
     // whose tracks are interleaved coarsely), but never past this many bytes.
-    size_t overfillBytes = 64u << 20;
+    size_t overfillBytes = 32u << 20;
 };
 
 class PacketQueue {
