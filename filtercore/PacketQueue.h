@@ -1,7 +1,8 @@
 // A bounded queue of demultiplexed packets between a core's reading thread (the producer) and
 // the output pin that pulls samples (the consumer). Both sides wait on the queue itself: the
 // consumer until a packet arrives or the queue is released (the core halts), the producer
-// until the queue has room or a consumer starves. Nothing polls.
+// until the queue has room or a consumer starves. Nothing polls with sleeps: a consumer that
+// finds the queue empty spins some microseconds for the next packet, then blocks on an event.
 #pragma once
 
 #include <atomic>
