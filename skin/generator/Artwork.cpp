@@ -25,12 +25,13 @@ void Face(cairo_t* cr, const Look& look, double x, double y, double width, doubl
     RoundedRect(cr, x, y, width, height, radius);
     FillWith(cr, look.face, true);
     cairo_save(cr);
-    cairo_clip_preserve(cr);
+    cairo_clip(cr);
     if (look.lit)
         UpperLight(cr, x, y, width, height);
     if (look.inset)
         InnerShadow(cr, x, y, width, height, std::max(3.0, height * 0.18));
     cairo_restore(cr);
+    RoundedRect(cr, x, y, width, height, radius);
     StrokeWith(cr, look.edge, rim);
 }
 
@@ -143,7 +144,7 @@ void WindowButton(cairo_t* cr, const Picture& p)
             GlyphRestore(cr, box, colour);
             break;
         case Art::LeaveFullScreen:
-            GlyphCorners(cr, box, colour, false, 1.5);
+            GlyphCorners(cr, box, colour, false, 1);
             break;
         default:
             throw std::logic_error("not a window button");
@@ -164,7 +165,7 @@ void ToolButton(cairo_t* cr, const Picture& p)
             break;
         case Art::MapMovie:
             box.size *= 1.1;
-            GlyphMapPin(cr, box, look.glyph);
+            GlyphMapPin(cr, box, look.glyph, true);
             break;
         case Art::Swap:
             GlyphSwap(cr, box, look.glyph, stroke);
@@ -192,7 +193,7 @@ void ToolButton(cairo_t* cr, const Picture& p)
             break;
         case Art::FitArea:
             box.size = 8;
-            GlyphCorners(cr, box, look.glyph, false, 1);
+            GlyphCorners(cr, box, look.glyph, true, 1);
             break;
         default:
             throw std::logic_error("not a tool button");
@@ -723,7 +724,7 @@ void Splash(cairo_t* cr, int w, int h)
     cairo_fill(cr);
     cairo_pattern_destroy(sky);
     // A lens on the right, in rings of the accent.
-    double lx = w * 0.78, ly = h * 0.44;
+    double lx = w * 0.825, ly = h * 0.42;
     for (auto [radius, width, alpha] : {std::tuple{118.0, 22.0, 0.06},
                                         {86.0, 10.0, 0.10},
                                         {58.0, 4.0, 0.18},
@@ -735,7 +736,7 @@ void Splash(cairo_t* cr, int w, int h)
     FillWith(cr, WithAlpha(kGlyphBright, 0.12));
     // The words; the progress track at (34, 182)-(214, 185) stays clear below them.
     TextAt(cr, "KESTROVAN", 36, 72, 11, true, kAccent, 3);
-    TextAt(cr, "TESSALY", 32, 150, 46, true, Hex(0xe8eef4), 3);
+    TextAt(cr, "TESSALY", 32, 150, 42, true, Hex(0xe8eef4), 3);
     TextAt(cr, "DASHCAM VIEWER", 36, 172, 11, false, kText, 3.2);
 }
 
@@ -757,16 +758,7 @@ void RearView(cairo_t* cr, int w, int h)
     Vignette(cr, w, h, 0x191d22, 0x0b0d10);
     Road(cr, w, h);
     Rgba colour = Hex(0x4b5662);
-    GlyphCamera(cr, {w / 2.0, h / 2.0 - 10, 46}, colour);
-    // Two chevrons under the camera point back: this is the rear camera.
-    for (int i = 0; i < 2; ++i) {
-        double x = w / 2.0 + 6 - i * 9;
-        double y = h / 2.0 + 30;
-        cairo_move_to(cr, x, y - 5);
-        cairo_line_to(cr, x - 5, y);
-        cairo_line_to(cr, x, y + 5);
-        StrokeWith(cr, i == 0 ? colour : WithAlpha(colour, 0.5), 2);
-    }
+    GlyphCamera(cr, {w / 2.0, h / 2.0 - 4, 46}, colour);
 }
 
 void MapEmpty(cairo_t* cr, int w, int h)
@@ -784,7 +776,7 @@ void MapEmpty(cairo_t* cr, int w, int h)
     cairo_curve_to(cr, w * 0.36, h * 0.40, w * 0.26, h * 0.70, w * 0.34, h + 10);
     StrokeWith(cr, Hex(0x202630), 5);
     // The pin, without a position to show.
-    GlyphMapPin(cr, {w / 2.0, h / 2.0 - 6, 54}, Hex(0x47525d));
+    GlyphMapPin(cr, {w / 2.0, h / 2.0 - 6, 54}, Hex(0x47525d), false);
     cairo_arc(cr, w / 2.0, h / 2.0 + 20, 9, 0, 2 * M_PI);
     StrokeWith(cr, WithAlpha(Hex(0x47525d), 0.6), 1.5);
 }

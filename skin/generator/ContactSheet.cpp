@@ -77,6 +77,8 @@ struct Tile {
     int height;
     double scale;
     std::string caption;  // under the tile, for the stretched views
+    int slot = 0;         // the width the tile takes on the sheet, caption included
+    bool light = false;   // shown on a light ground, for marks drawn for the light menus
 };
 
 struct Cell {
@@ -104,12 +106,14 @@ const char* KindName(Kind kind)
     return "";
 }
 
-Tile MakeTile(const Image& image, std::string caption)
+Tile MakeTile(const Image& image, std::string caption, bool fullSize = false)
 {
     int largest = std::max(image.Width(), image.Height());
     double scale = largest <= 48 ? 2 : largest > 400 ? 400.0 / largest : 1;
     if (image.Width() * scale > 640)
         scale = 640.0 / image.Width();
+    if (fullSize)
+        scale = 1;
     Tile tile{SurfacePtr(image.ToSurface()), int(std::ceil(image.Width() * scale)),
               int(std::ceil(image.Height() * scale)), scale, std::move(caption)};
     return tile;
@@ -146,10 +150,17 @@ Cell MakeCell(cairo_t* measure, const SheetEntry& entry)
             tile.caption = text;
         }
     }
+    bool mark = p.art == Art::CheckMark || p.art == Art::SubMenuArrow;
+    bool light = (mark && p.state == State::Normal) || p.art == Art::MenuSeparator;
+    for (Tile& tile : cell.tiles) {
+        tile.light = light;
+        tile.slot =
+            std::max(tile.width, int(std::ceil(TextWidth(measure, tile.caption, 9, false))));
+    }
     int tilesWidth = 0;
     int tilesHeight = 0;
     for (const Tile& tile : cell.tiles) {
-        tilesWidth += tile.width + (tilesWidth ? kPad : 0);
+        tilesWidth += tile.slot + (tilesWidth ? kPad : 0);
         tilesHeight = std::max(tilesHeight, tile.height + kCaptionHeight);
     }
     double textWidth = std::max(TextWidth(measure, cell.title, kTitleSize, true),
@@ -159,15 +170,15 @@ Cell MakeCell(cairo_t* measure, const SheetEntry& entry)
     return cell;
 }
 
-void Chequer(cairo_t* cr, double x, double y, int width, int height)
+void Chequer(cairo_t* cr, double x, double y, int width, int height, bool light)
 {
-    FillPixels(cr, int(x), int(y), width, height, Hex(0x3a3f45));
+    FillPixels(cr, int(x), int(y), width, height, light ? Hex(0xe4e9ee) : Hex(0x3a3f45));
     cairo_save(cr);
     cairo_rectangle(cr, x, y, width, height);
     cairo_clip(cr);
     for (int cy = 0; cy < height; cy += 6) {
         for (int cx = (cy / 6) % 2 * 6; cx < width; cx += 12) {
-            FillPixels(cr, int(x) + cx, int(y) + cy, 6, 6, Hex(0x2c3035));
+            FillPixels(cr, int(x) + cx, int(y) + cy, 6, 6, light ? Hex(0xd2d9e0) : Hex(0x2c3035));
         }
     }
     cairo_restore(cr);
@@ -183,7 +194,7 @@ void DrawCell(cairo_t* cr, const Cell& cell, int x, int y)
     int tx = x + kPad;
     int ty = y + kPad + kLabelHeight;
     for (const Tile& tile : cell.tiles) {
-        Chequer(cr, tx, ty, tile.width, tile.height);
+        Chequer(cr, tx, ty, tile.width, tile.height, tile.light);
         cairo_save(cr);
         cairo_translate(cr, tx, ty);
         cairo_scale(cr, tile.scale, tile.scale);
@@ -195,16 +206,32 @@ void DrawCell(cairo_t* cr, const Cell& cell, int x, int y)
         if (!tile.caption.empty()) {
             TextAt(cr, tile.caption, tx, ty + tile.height + 11, 9, false, Hex(0x8d99a5));
         }
-        tx += tile.width + kPad;
+        tx += tile.slot + kPad;
     }
 }
 
 }  // namespace
 
-void WriteContactSheet(const std::vector<SheetEntry>& entries, const std::string& path)
+Cell MakeViewCell(const SheetView& view)
+{
+    Cell cell;
+    cell.title = view.title;
+    cell.detail = std::to_string(view.image.Width()) + " x " + std::to_string(view.image.Height()) +
+                  ", put together from the pictures";
+    cell.tiles.push_back(MakeTile(view.image, "", true));
+    cell.tiles[0].slot = cell.tiles[0].width;
+    cell.width = cell.tiles[0].width + 2 * kPad;
+    cell.height = kLabelHeight + cell.tiles[0].height + kCaptionHeight + 2 * kPad;
+    return cell;
+}
+
+void WriteContactSheet(const std::vector<SheetView>& views, const std::vector<SheetEntry>& entries,
+                       const std::string& path)
 {
     Canvas measure(1, 1);
     std::vector<Cell> cells;
+    for (const SheetView& view : views)
+        cells.push_back(MakeViewCell(view));
     for (const SheetEntry& entry : entries)
         cells.push_back(MakeCell(measure.Context(), entry));
 

@@ -25,7 +25,15 @@ Image StretchNinePatch(const Image& file, const Picture& picture, int width, int
 // row) repeated, last cap, without the border.
 Image StretchSlices(const Image& file, const Picture& picture, int length);
 
-// Writes the sheet as a PNG; throws std::runtime_error on failure.
-void WriteContactSheet(const std::vector<SheetEntry>& entries, const std::string& path);
+// A composed view shown at full size at the head of the sheet.
+struct SheetView {
+    std::string title;
+    Image image;
+};
+
+// Writes the sheet as a PNG: the views first, then every picture in table order; throws
+// std::runtime_error on failure.
+void WriteContactSheet(const std::vector<SheetView>& views, const std::vector<SheetEntry>& entries,
+                       const std::string& path);
 
 }  // namespace skin

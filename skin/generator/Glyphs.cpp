@@ -183,26 +183,30 @@ void GlyphRestore(cairo_t* cr, GlyphBox box, Rgba colour)
 
 void GlyphCorners(cairo_t* cr, GlyphBox box, Rgba colour, bool outward, double stroke)
 {
-    double arm = 0.30;
+    // One-pixel strokes sit on pixel centres so that small glyphs stay sharp.
+    bool thin = stroke <= 1.01;
+    auto snap = [thin](double v) { return thin ? std::floor(v) + 0.5 : v; };
+    double left = box.cx - box.size / 2, right = box.cx + box.size / 2 - (thin ? 1 : 0);
+    double top = box.cy - box.size / 2, bottom = box.cy + box.size / 2 - (thin ? 1 : 0);
+    double arm = std::round(box.size * (outward ? 0.3 : 0.34));
     for (int corner = 0; corner < 4; ++corner) {
-        double u = corner & 1 ? 0.9 : 0.1;
-        double v = corner & 2 ? 0.9 : 0.1;
-        double du = corner & 1 ? -1 : 1;  // towards the centre
-        double dv = corner & 2 ? -1 : 1;
+        double x = corner & 1 ? right : left;
+        double y = corner & 2 ? bottom : top;
+        double dx = corner & 1 ? -arm : arm;  // towards the centre
+        double dy = corner & 2 ? -arm : arm;
         if (outward) {
-            MoveTo(cr, box, u, v + dv * arm);
-            LineTo(cr, box, u, v);
-            LineTo(cr, box, u + du * arm, v);
+            // An L at the box's corner, its arms along the edges.
+            cairo_move_to(cr, snap(x), snap(y + dy));
+            cairo_line_to(cr, snap(x), snap(y));
+            cairo_line_to(cr, snap(x + dx), snap(y));
         } else {
-            // The bracket's corner sits inside the box, its arms reaching back to the edge.
-            double iu = u + du * arm;
-            double iv = v + dv * arm;
-            MoveTo(cr, box, iu, v);
-            LineTo(cr, box, iu, iv);
-            LineTo(cr, box, u, iv);
+            // An L whose corner sits inside the box, its arms reaching back to the edges.
+            cairo_move_to(cr, snap(x), snap(y + dy));
+            cairo_line_to(cr, snap(x + dx), snap(y + dy));
+            cairo_line_to(cr, snap(x + dx), snap(y));
         }
     }
-    cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE);
+    cairo_set_line_cap(cr, thin ? CAIRO_LINE_CAP_SQUARE : CAIRO_LINE_CAP_BUTT);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
     StrokeWith(cr, colour, stroke);
 }
@@ -220,7 +224,7 @@ void GlyphFold(cairo_t* cr, GlyphBox box, Rgba colour, bool up)
     RoundStroke(cr, colour, std::max(1.6, box.size * 0.1));
 }
 
-void GlyphMapPin(cairo_t* cr, GlyphBox box, Rgba colour)
+void GlyphMapPin(cairo_t* cr, GlyphBox box, Rgba colour, bool movie)
 {
     double r = box.size * 0.27;
     double cx = box.cx;
@@ -233,8 +237,17 @@ void GlyphMapPin(cairo_t* cr, GlyphBox box, Rgba colour)
     cairo_arc(cr, cx, cy, r, M_PI / 2 + theta, 2 * M_PI + M_PI / 2 - theta);
     cairo_line_to(cr, cx, tipY);
     cairo_close_path(cr);
-    cairo_new_sub_path(cr);
-    cairo_arc_negative(cr, cx, cy, r * 0.42, 0, -2 * M_PI);
+    if (movie) {
+        // A play triangle in the pin's head: recordings on the map.
+        double t = r * 0.55;
+        cairo_move_to(cr, cx - t * 0.55, cy - t * 0.75);
+        cairo_line_to(cr, cx + t * 0.85, cy);
+        cairo_line_to(cr, cx - t * 0.55, cy + t * 0.75);
+        cairo_close_path(cr);
+    } else {
+        cairo_new_sub_path(cr);
+        cairo_arc_negative(cr, cx, cy, r * 0.42, 0, -2 * M_PI);
+    }
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
     FillWith(cr, colour);
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);

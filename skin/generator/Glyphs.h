@@ -32,7 +32,8 @@ void GlyphCorners(cairo_t* cr, GlyphBox box, Rgba colour, bool outward, double s
 
 // A chevron with a bar: folding up (bar on top, chevron up) or down.
 void GlyphFold(cairo_t* cr, GlyphBox box, Rgba colour, bool up);
-void GlyphMapPin(cairo_t* cr, GlyphBox box, Rgba colour);
+// A map pin; with movie set, a play triangle takes the place of the hole in its head.
+void GlyphMapPin(cairo_t* cr, GlyphBox box, Rgba colour, bool movie);
 void GlyphSwap(cairo_t* cr, GlyphBox box, Rgba colour, double stroke);
 void GlyphZoom(cairo_t* cr, GlyphBox box, Rgba colour, double stroke);
 void GlyphGear(cairo_t* cr, GlyphBox box, Rgba colour);

@@ -1,5 +1,6 @@
 // skingen: draws every picture of the skin table as a PNG file into a folder, and optionally a
-// contact sheet of them all. Runs at build time.
+// contact sheet of them all, headed by mock-ups of the windows that show them. Runs at build
+// time.
 //
 //   skingen <folder> [--sheet <file.png>]
 //
@@ -16,6 +17,7 @@
 
 #include "Artwork.h"
 #include "ContactSheet.h"
+#include "Mockup.h"
 #include "SkinTable.h"
 
 int main(int argc, char** argv)
@@ -46,8 +48,17 @@ int main(int argc, char** argv)
             if (!sheet.empty())
                 entries.push_back({&picture, std::move(image)});
         }
-        if (!sheet.empty())
-            skin::WriteContactSheet(entries, sheet);
+        if (!sheet.empty()) {
+            skin::PictureSet pictures;
+            for (const skin::SheetEntry& entry : entries) {
+                pictures[entry.picture->name] = &entry.image;
+            }
+            std::vector<skin::SheetView> views;
+            views.push_back({"The main dialog", skin::MockMainDialog(pictures)});
+            views.push_back({"Full screen, with the speed and volume panels open",
+                             skin::MockFullScreen(pictures)});
+            skin::WriteContactSheet(views, entries, sheet);
+        }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "skingen: %s\n", error.what());
         status = 1;
