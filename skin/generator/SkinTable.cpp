@@ -219,7 +219,7 @@ const Picture kPictures[] = {
     {"num_speed_07.png", 24, 43, Kind::Plain, Art::Digit7, State::None},
     {"num_speed_08.png", 24, 43, Kind::Plain, Art::Digit8, State::None},
     {"num_speed_09.png", 24, 43, Kind::Plain, Art::Digit9, State::None},
-    {"num_speed_-.png", 24, 43, Kind::Plain, Art::DigitDash, State::None},
+    {"num_speed_-.png", 24, 43, Kind::Plain, Art::DigitDash, State::Normal},
     {"num_speed_-_dis.png", 24, 43, Kind::Plain, Art::DigitDash, State::Disabled},
     {"speed_km.png", 39, 17, Kind::Plain, Art::UnitKmh, State::Normal},
     {"speed_km_dis.png", 39, 17, Kind::Plain, Art::UnitKmh, State::Disabled},

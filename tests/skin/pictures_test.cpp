@@ -431,12 +431,14 @@ TEST_F(SkinPictures, NinePatchFramesFollowTheMarkerRules)
 }
 
 // Every place a control draws a nine-patch: the target size, and what the content area must
-// hold there (a line of text in a font of that cell height, 0 for none).
+// hold there: a line of text in a font of that cell height (0 for none), as wide as the sample
+// text the control puts there in English (none: any text, only its height counts).
 struct Place {
     const char* picture;
     int width;
     int height;
     int textHeight;
+    const wchar_t* sample = nullptr;
 };
 
 TEST_F(SkinPictures, NinePatchesFitEveryPlaceTheControlsDrawThem)
@@ -452,9 +454,11 @@ TEST_F(SkinPictures, NinePatchesFitEveryPlaceTheControlsDrawThem)
         {"gps_bg.9.png", 621, 92, 0},
         {"bg_text.9.png", 207, 22, 13},  // the title labels, tahoma of 13
         {"bg_text_small.9.png", 37, 15, 0},
-        {"bg_info.9.png", tooltip, 27, 13},
-        {"bg_info.9.png", 26, 27, 11},  // a one-digit slider value
-        {"bg_info.9.png", 45, 27, 11},  // a speed step
+        {"bg_info.9.png", tooltip, 27, 13, L"Toggle Front / Rear"},
+        {"bg_info.9.png", 26, 27, 11, L"-9"},    // slider values: one digit
+        {"bg_info.9.png", 33, 27, 11, L"-15"},   // two digits
+        {"bg_info.9.png", 40, 27, 11, L"100"},   // three
+        {"bg_info.9.png", 45, 27, 11, L"x0.5"},  // a speed step
         {"bg_list01.9.png", 224, 20, 12},
         {"bg_list01.9.png", 83, 20, 12},
         {"bg_list02.9.png", 224, 20, 0},
@@ -465,26 +469,26 @@ TEST_F(SkinPictures, NinePatchesFitEveryPlaceTheControlsDrawThem)
         {"bg_list_over.9.png", 83, 20, 0},
         {"bg_list_press.9.png", 224, 20, 0},
         {"bg_list_press.9.png", 83, 20, 0},
-        {"btn_menu_nor.png", fileButton, 25, 14},
+        {"btn_menu_nor.png", fileButton, 25, 14, L"File"},
         {"btn_menu_nor.png", fileButton, 27, 14},  // the Settings button is 27 high
         {"btn_menu_over.png", fileButton, 25, 0},
         {"btn_menu_press.png", fileButton, 25, 0},
         {"btn_menu_dis.png", fileButton, 25, 0},
-        {"list_menu01_normal.9.png", 81, 27, 13},
+        {"list_menu01_normal.9.png", 81, 27, 13, L"Continuous"},
         {"list_menu01_over.9.png", 81, 27, 0},
         {"list_menu01_press.9.png", 81, 27, 0},
         {"list_menu01_dis.9.png", 81, 27, 0},
         {"list_menu01_selected.9.png", 81, 27, 0},
-        {"list_menu02_normal.9.png", 80, 27, 13},
+        {"list_menu02_normal.9.png", 80, 27, 13, L"Parking"},
         {"list_menu02_over.9.png", 80, 27, 0},
         {"list_menu02_press.9.png", 80, 27, 0},
         {"list_menu02_dis.9.png", 80, 27, 0},
         {"list_menu02_selected.9.png", 80, 27, 0},
-        {"list_sub_menu01_normal.9.png", 161, 20, 13},
-        {"list_sub_menu01_normal.9.png", 224, 20, 13},  // the file-name header
-        {"list_sub_menu02_normal.9.png", 161, 20, 13},
-        {"list_sub_menu02_normal.9.png", 98, 20, 13},  // the file-size header
-        {"setting_btn_nor.9.png", 90, 21, 12},
+        {"list_sub_menu01_normal.9.png", 161, 20, 13, L"Continuous"},
+        {"list_sub_menu01_normal.9.png", 224, 20, 13, L"File Name"},  // a column header
+        {"list_sub_menu02_normal.9.png", 161, 20, 13, L"C Incident"},
+        {"list_sub_menu02_normal.9.png", 98, 20, 13, L"File Size"},
+        {"setting_btn_nor.9.png", 90, 21, 12, L"Initialize"},
         {"contents_area.9.png", 139, 55, 0},
         {"play_setting_bg.9.png", 43, 116, 0},  // the volume panel
         {"play_setting_bg2.9.png", 151, 150, 0},
@@ -532,8 +536,10 @@ TEST_F(SkinPictures, NinePatchesFitEveryPlaceTheControlsDrawThem)
         EXPECT_GE(content.top, 0);
         EXPECT_LE(content.right, place.width);
         EXPECT_LE(content.bottom, place.height);
-        int lineHeight = TextExtent(L"Verdana", place.textHeight, L"Ag").cy;
-        EXPECT_GE(content.bottom - content.top, lineHeight);
+        SIZE text = TextExtent(L"Verdana", place.textHeight, place.sample ? place.sample : L"Ag");
+        EXPECT_GE(content.bottom - content.top, text.cy);
+        if (place.sample)
+            EXPECT_GE(content.right - content.left, text.cx) << "wide enough";
     }
 }
 
