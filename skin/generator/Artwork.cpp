@@ -317,13 +317,13 @@ void SubTab(cairo_t* cr, const Picture& p, int w, int h)
     Rgba fill = Hex(0x16191d);
     switch (p.state) {
         case State::Over:
-            fill = Hex(0x1e2328);
+            fill = Hex(0x232930);
             break;
         case State::Press:
-            fill = Hex(0x111316);
+            fill = Hex(0x101215);
             break;
         case State::Disabled:
-            fill = Hex(0x141619);
+            fill = Hex(0x131518);
             break;
         default:
             break;
