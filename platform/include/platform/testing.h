@@ -2,10 +2,15 @@
 // the world the code under test sees.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "platform/base.h"
 #include "platform/gdi.h"
+#include "platform/user.h"
 
 namespace platform::testing {
 
@@ -28,5 +33,70 @@ PLATFORM_API void PinFontFile(const std::string& path);
 // Saves a bitmap's pixels as an 8-bit RGB PNG file for looking at; the alpha byte is not
 // written (GDI leaves it 0 where it draws). False when the bitmap or the file is bad.
 PLATFORM_API bool SaveBitmapPng(HBITMAP bitmap, const std::string& path);
+
+// ---------------------------------------------------------------------------------------------
+// Window manager: injected input, pumping, the manual clock, message boxes and window pixels.
+
+enum class MouseButton { Left, Right, Middle };
+
+// Input appended to the input queue as a device would send it, in screen pixels. Which window
+// gets it is decided when a thread retrieves it (see user.h).
+PLATFORM_API void InjectMouseMove(int x, int y);
+PLATFORM_API void InjectMouseButton(int x, int y, MouseButton button, bool down);
+// A move to (x, y), a press and a release.
+PLATFORM_API void InjectClick(int x, int y, MouseButton button = MouseButton::Left);
+PLATFORM_API void InjectWheel(int x, int y, int delta);
+PLATFORM_API void InjectKey(UINT virtualKey, bool down);
+// Presses the keys in order and releases them in reverse order: {VK_CONTROL, 'O'} is Ctrl+O.
+PLATFORM_API void InjectKeys(std::initializer_list<UINT> keys);
+
+// Retrieves and dispatches the calling thread's messages (TranslateMessage, DispatchMessageW)
+// until none is left: sent, posted, input, WM_PAINT and due WM_TIMER messages. A message for
+// which `filter` answers true is taken but not dispatched (a framework's PreTranslateMessage).
+// Returns how many messages were dispatched or filtered.
+PLATFORM_API int PumpMessages(const std::function<bool(MSG&)>& filter = nullptr);
+// Blocks until the thread waits in GetMessageW or WaitMessage with nothing to do. False when
+// the thread has no queue or ended.
+PLATFORM_API bool WaitForThreadIdle(DWORD threadId);
+
+// The window manager's clock (timers, hover, double clicks, message times) stops following
+// the tick count and moves only when told to, from the time it had when switched.
+PLATFORM_API void UseManualClock();
+// Moves the manual clock forward; each timer that became due gives one WM_TIMER.
+PLATFORM_API void AdvanceClock(DWORD milliseconds);
+// Moves the manual clock forward step by step, to each due time of the calling thread's timers
+// and hovers in turn, pumping the calling thread's messages at every step, so that a 10 ms timer
+// fires 100 times in a second, in order with the other timers.
+PLATFORM_API void AdvanceClockAndPump(DWORD milliseconds);
+
+// What a message box showed and how it was answered.
+struct ShownMessageBox {
+    HWND owner = nullptr;  // the top-level window that owned and was disabled by the box
+    std::wstring caption;
+    std::wstring text;
+    UINT type = 0;
+    std::vector<std::wstring> buttons;  // captions, left to right
+    int answer = 0;
+    bool scripted = false;  // the answer came from AnswerMessageBoxes' list
+    // The box's pixels as drawn when it was answered, row by row from the top (0xAARRGGBB).
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+};
+
+// From now on message boxes are shown, drawn and answered without a user: with these answers
+// in order (IDOK, IDYES, ...), then with each box's default button. Calling it again replaces
+// the answers that are left.
+PLATFORM_API void AnswerMessageBoxes(std::vector<int> answers);
+// The boxes answered since message boxes were first scripted (or since the last clear).
+PLATFORM_API std::vector<ShownMessageBox> ShownMessageBoxes();
+PLATFORM_API void ClearShownMessageBoxes();
+
+// A copy of a window's pixels as the screen shows them (a layered window's picture, else the
+// window's own buffer without its children), row by row from the top (0xAARRGGBB). False for a
+// bad window.
+PLATFORM_API bool ReadWindowPixels(HWND window, std::vector<uint32_t>* pixels, SIZE* size);
+// The same saved as an 8-bit RGB PNG file for looking at.
+PLATFORM_API bool SaveWindowPng(HWND window, const std::string& path);
 
 }  // namespace platform::testing
