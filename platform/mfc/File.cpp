@@ -195,24 +195,16 @@ BOOL CFile::GetStatus(LPCWSTR fileName, CFileStatus& status)
     if (full.empty())
         return FALSE;
 
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(fileName, &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        FindClose(find);
-        status.m_ctime = CTime(ToUnixTime(data.ftCreationTime));
-        status.m_mtime = CTime(ToUnixTime(data.ftLastWriteTime));
-        status.m_atime = CTime(ToUnixTime(data.ftLastAccessTime));
-        status.m_size = (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        status.m_attribute = static_cast<BYTE>(data.dwFileAttributes & 0xFF);
-    } else {
-        // A drive's root is no entry of any folder, yet it has a status.
-        DWORD attributes = GetFileAttributesW(fileName);
-        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return FALSE;
-        status.m_ctime = status.m_mtime = status.m_atime = CTime();
-        status.m_size = 0;
-        status.m_attribute = static_cast<BYTE>(attributes & 0xFF);
-    }
+    // The entry's own status: its folder is not listed (a scan of a folder asks for the
+    // status of every file in it).
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(fileName, GetFileExInfoStandard, &data))
+        return FALSE;
+    status.m_ctime = CTime(ToUnixTime(data.ftCreationTime));
+    status.m_mtime = CTime(ToUnixTime(data.ftLastWriteTime));
+    status.m_atime = CTime(ToUnixTime(data.ftLastAccessTime));
+    status.m_size = (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    status.m_attribute = static_cast<BYTE>(data.dwFileAttributes & 0xFF);
     size_t count = std::min(full.size(), size_t(MAX_PATH - 1));
     std::wmemcpy(status.m_szFullName, full.data(), count);
     status.m_szFullName[count] = 0;

@@ -159,6 +159,20 @@ PLATFORM_API BOOL FindClose(HANDLE findFile);
 
 PLATFORM_API BOOL PathFileExistsW(LPCWSTR path);
 PLATFORM_API DWORD GetFileAttributesW(LPCWSTR fileName);
+
+typedef enum _GET_FILEEX_INFO_LEVELS { GetFileExInfoStandard = 0 } GET_FILEEX_INFO_LEVELS;
+typedef struct _WIN32_FILE_ATTRIBUTE_DATA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+} WIN32_FILE_ATTRIBUTE_DATA, *LPWIN32_FILE_ATTRIBUTE_DATA;
+// The attributes, times and size (0 for a folder) of one file or folder, as a listing reports
+// them, without listing its folder. Wildcards fail with ERROR_INVALID_NAME.
+PLATFORM_API BOOL GetFileAttributesExW(LPCWSTR fileName, GET_FILEEX_INFO_LEVELS infoLevel,
+                                       LPVOID fileInformation);
 PLATFORM_API BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists);
 PLATFORM_API BOOL DeleteFileW(LPCWSTR fileName);
 
