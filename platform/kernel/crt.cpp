@@ -113,12 +113,24 @@ double ReadDouble(const Char* text)
 
 }  // namespace
 
-int WindowsAtoi(const char* text) { return ReadInt(text); }
+int WindowsAtoi(const char* text)
+{
+    return ReadInt(text);
+}
 
-double WindowsAtof(const char* text) { return ReadDouble(text); }
+double WindowsAtof(const char* text)
+{
+    return ReadDouble(text);
+}
 
 }  // namespace platform
 
-int _wtoi(const wchar_t* text) { return platform::ReadInt(text); }
+int _wtoi(const wchar_t* text)
+{
+    return platform::ReadInt(text);
+}
 
-double _wtof(const wchar_t* text) { return platform::ReadDouble(text); }
+double _wtof(const wchar_t* text)
+{
+    return platform::ReadDouble(text);
+}

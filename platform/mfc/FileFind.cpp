@@ -4,8 +4,7 @@
 #include "FullPath.h"
 #include "platform/mfc.h"
 
-CFileFind::CFileFind()
-    : m_hContext(INVALID_HANDLE_VALUE), m_bFound(FALSE), m_bHasNext(FALSE)
+CFileFind::CFileFind() : m_hContext(INVALID_HANDLE_VALUE), m_bFound(FALSE), m_bHasNext(FALSE)
 {
     std::memset(&m_found, 0, sizeof(m_found));
     std::memset(&m_next, 0, sizeof(m_next));

@@ -68,8 +68,8 @@ struct IndexEntry {
 // The top-level layout of an AVI file as the viewer's walk reads it.
 struct Layout {
     bool junk = false;
-    size_t moviType = 0;   // position of the "movi" type code
-    size_t index = 0;      // position of the "idx1" header
+    size_t moviType = 0;  // position of the "movi" type code
+    size_t index = 0;     // position of the "idx1" header
     uint32_t indexSize = 0;
     std::vector<IndexEntry> entries;  // the whole entries the file holds
 };
@@ -137,14 +137,14 @@ TEST(MkcardAvi, EveryKindHasTheLayoutAndTheDamageItIsNamedFor)
     struct Case {
         const char* file;
         bool junk;
-        bool absolute;      // index offsets from the start of the file
+        bool absolute;  // index offsets from the start of the file
         const char* handler;
     };
     const Case cases[] = {
-        {"samples.avi", false, true, "H264"},    {"lines.avi", true, false, "H264"},
-        {"Rec_0001.avi", true, false, "H264"},   {"short.avi", true, false, "H264"},
-        {"pastend.avi", true, false, "H264"},    {"hugeindex.avi", true, false, "H264"},
-        {"sizes.avi", true, false, "H264"},      {"lowercase.avi", true, false, "h264"},
+        {"samples.avi", false, true, "H264"},  {"lines.avi", true, false, "H264"},
+        {"Rec_0001.avi", true, false, "H264"}, {"short.avi", true, false, "H264"},
+        {"pastend.avi", true, false, "H264"},  {"hugeindex.avi", true, false, "H264"},
+        {"sizes.avi", true, false, "H264"},    {"lowercase.avi", true, false, "h264"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -264,12 +264,16 @@ TEST(MkcardAvi, FfmpegReadsThePicturesAndTheSound)
 TEST(MkcardAvi, CardNamesAndDeterminism)
 {
     const fs::path card = Env("KV_FIXTURES") / "avi" / "card";
-    const std::vector<std::string> expected = {
-        "DUALSAVE/Event_0011.avi",        "cont_rec/Rec_0001.avi",
-        "cont_rec/Rec_0002.avi",          "cont_rec/Rec_0003.avi",
-        "evt_rec/Event_0004.avi",         "manual_rec/Manual_0006.avi",
-        "motion_rec/Park_0007.avi",       "motion_rec/Park_0008.avi",
-        "motion_timelapse_rec/Park_0009.avi", "parking_rec/Park_0010.avi"};
+    const std::vector<std::string> expected = {"DUALSAVE/Event_0011.avi",
+                                               "cont_rec/Rec_0001.avi",
+                                               "cont_rec/Rec_0002.avi",
+                                               "cont_rec/Rec_0003.avi",
+                                               "evt_rec/Event_0004.avi",
+                                               "manual_rec/Manual_0006.avi",
+                                               "motion_rec/Park_0007.avi",
+                                               "motion_rec/Park_0008.avi",
+                                               "motion_timelapse_rec/Park_0009.avi",
+                                               "parking_rec/Park_0010.avi"};
     std::vector<std::string> found;
     for (const auto& e : fs::recursive_directory_iterator(card))
         if (e.is_regular_file())
@@ -279,10 +283,8 @@ TEST(MkcardAvi, CardNamesAndDeterminism)
 
     TempDir dir;
     const fs::path a = dir.Path() / "a.avi", b = dir.Path() / "b.avi";
-    ASSERT_EQ(RunMkcard({"avi", "newstyle", a.string(), "--size", "64x36", "--seconds", "1.5"}),
-              0);
-    ASSERT_EQ(RunMkcard({"avi", "newstyle", b.string(), "--size", "64x36", "--seconds", "1.5"}),
-              0);
+    ASSERT_EQ(RunMkcard({"avi", "newstyle", a.string(), "--size", "64x36", "--seconds", "1.5"}), 0);
+    ASSERT_EQ(RunMkcard({"avi", "newstyle", b.string(), "--size", "64x36", "--seconds", "1.5"}), 0);
     EXPECT_EQ(ReadFile(a), ReadFile(b));
     EXPECT_EQ(Walk(ReadFile(a)).entries.size() > 0, true);
     EXPECT_EQ(RunMkcard({"avi", "nosuchkind", (dir.Path() / "c.avi").string()}), 2);

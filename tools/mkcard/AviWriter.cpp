@@ -126,8 +126,8 @@ public:
                 throw std::invalid_argument("oversized text chunks need text telemetry of 1 s");
             for (int line = 1; line <= 9; ++line) {
                 const size_t size = kTextChunkData + static_cast<size_t>(line);
-                std::string text = "gsensor," + std::to_string(size) + "," +
-                                   std::to_string(line) + ",-" + std::to_string(line) + ",";
+                std::string text = "gsensor," + std::to_string(size) + "," + std::to_string(line) +
+                                   ",-" + std::to_string(line) + ",";
                 text.resize(size, 'x');
                 telemetry[static_cast<size_t>(line)].payload = text;
             }
@@ -293,12 +293,12 @@ private:
             PutLe16(wave, 4);
             PutLe16(wave, 16);
             PutLe16(wave, 0);
-            hdrl += List("strl",
-                         Strh({"auds", std::string(4, '\0'), 1,
-                               static_cast<uint32_t>(m_spec.sampleRate), samples,
-                               static_cast<uint32_t>(m_spec.sampleRate) * 4 / kLinesPerSecond + 4,
-                               4, 0, 0}) +
-                             Chunk("strf", wave));
+            hdrl += List(
+                "strl",
+                Strh({"auds", std::string(4, '\0'), 1, static_cast<uint32_t>(m_spec.sampleRate),
+                      samples, static_cast<uint32_t>(m_spec.sampleRate) * 4 / kLinesPerSecond + 4,
+                      4, 0, 0}) +
+                    Chunk("strf", wave));
         }
         hdrl += List("strl", Strh({"txts", std::string(4, '\0'), 1, kLinesPerSecond,
                                    telemetryChunks, 128, 0, 0, 0}));
@@ -354,8 +354,8 @@ private:
 
 void AviWriter::Write(const RecordingSpec& spec, const fs::path& path) const
 {
-    if (spec.width < 2 || spec.height < 2 || spec.width % 2 || spec.height % 2 || spec.width > 4096 ||
-        spec.height > 4096)
+    if (spec.width < 2 || spec.height < 2 || spec.width % 2 || spec.height % 2 ||
+        spec.width > 4096 || spec.height > 4096)
         throw std::invalid_argument("the picture size must be even, 2x2 to 4096x4096");
     if (spec.fps < 1 || !(spec.LengthSeconds() > 0))
         throw std::invalid_argument("the frame rate and the length must be above 0");

@@ -14,10 +14,10 @@ static_assert(std::endian::native == std::endian::little,
 
 // One 16-byte entry of an AVI's "idx1" index. Only the chunk id and the offset are used.
 struct AviTextChunk {
-    BYTE ckid[4];        // two stream digits, then "tx" for a text chunk
+    BYTE ckid[4];  // two stream digits, then "tx" for a text chunk
     DWORD dwFlags;
-    DWORD dwOffset;      // of the chunk's header: from the start of the file for a sample
-                         // record, from the "movi" list's type code for a text chunk
+    DWORD dwOffset;  // of the chunk's header: from the start of the file for a sample
+                     // record, from the "movi" list's type code for a text chunk
     DWORD dwSize;
 
     // The entry names a text chunk of some stream.
@@ -33,18 +33,18 @@ struct TelemetrySample {
 
     DWORD dwMagic;
     DWORD dwFormat;
-    DWORD dwFlags;       // a record is used only when the low 4 bits are 0
-    DWORD dwSeconds;     // seconds since 1970-01-01 00:00 UTC
+    DWORD dwFlags;    // a record is used only when the low 4 bits are 0
+    DWORD dwSeconds;  // seconds since 1970-01-01 00:00 UTC
     BYTE reserved1[8];
-    DWORD dwSubSecond;   // the G-sensor tick is this divided by kTicksPerUnit
+    DWORD dwSubSecond;  // the G-sensor tick is this divided by kTicksPerUnit
     BYTE reserved2[12];
-    float fGSensorX;     // in the sensor's unit; stored values are 128 times this
+    float fGSensorX;  // in the sensor's unit; stored values are 128 times this
     float fGSensorY;
     float fGSensorZ;
     BYTE reserved3[4];
-    float fSpeed;        // knots
-    float fLatitude;     // NMEA ddmm.mmmm, negative for south
-    float fLongitude;    // NMEA dddmm.mmmm, negative for west
+    float fSpeed;      // knots
+    float fLatitude;   // NMEA ddmm.mmmm, negative for south
+    float fLongitude;  // NMEA dddmm.mmmm, negative for west
     BYTE reserved4[4];
 
     bool IsSample() const { return dwMagic == kMagic && (dwFormat & 0xFFFFFF) == kFormat; }
@@ -57,7 +57,7 @@ static_assert(sizeof(TelemetrySample) == 72);
 struct TelemetryPair {
     char szSentence[90];  // ends at its first zero byte or at the end of the field
     BYTE reserved[2];
-    char szGSensor[20];   // "z,y,x" as decimal integers; ends like the sentence
+    char szGSensor[20];  // "z,y,x" as decimal integers; ends like the sentence
 };
 static_assert(sizeof(TelemetryPair) == 112);
 

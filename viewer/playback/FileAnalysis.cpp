@@ -409,8 +409,8 @@ void CFileAnalysis::ExtractAviText(const std::wstring& path, CTextData& text)
         }
         const DWORD size = Le32(bytes + 4);
         if (size > kTextChunkBytes) {
-            Trace(L"ExtractText:  [%d/%d] * invalid chunk size = %d", counter,
-                  int(chunks.size()), int(size));
+            Trace(L"ExtractText:  [%d/%d] * invalid chunk size = %d", counter, int(chunks.size()),
+                  int(size));
             ++counter;
             continue;
         }
@@ -485,8 +485,8 @@ void CFileAnalysis::FindRecordsInArea(double latMin, double latMax, double lonMi
 {
     for (const auto& [key, entry] : from) {
         for (const CGPSData& fix : entry.m_TextData.m_GPSList) {
-            if (fix.m_dLatitude > latMin && fix.m_dLatitude < latMax &&
-                fix.m_dLongitude > lonMin && fix.m_dLongitude < lonMax) {
+            if (fix.m_dLatitude > latMin && fix.m_dLatitude < latMax && fix.m_dLongitude > lonMin &&
+                fix.m_dLongitude < lonMax) {
                 to.emplace(key, entry);
                 break;
             }

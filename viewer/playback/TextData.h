@@ -40,7 +40,7 @@ public:
     // result is false and the fix is marked not valid whatever its status said.
     bool ParseRMC(const std::string& sentence);
 
-    int m_nYear = 0;  // two digits, 0..99
+    int m_nYear = 0;   // two digits, 0..99
     int m_nMonth = 0;  // 1..12
     int m_nDay = 0;
     int m_nHour = 0;

@@ -81,9 +81,9 @@ private:
 };
 
 struct CFileStatus {
-    CTime m_ctime;  // creation (Linux keeps none on every file system: the last write)
-    CTime m_mtime;  // last write
-    CTime m_atime;  // last access
+    CTime m_ctime;     // creation (Linux keeps none on every file system: the last write)
+    CTime m_mtime;     // last write
+    CTime m_atime;     // last access
     ULONGLONG m_size;  // bytes; 0 for a folder
     BYTE m_attribute;  // the low byte of the FILE_ATTRIBUTE_ flags
     WCHAR m_szFullName[MAX_PATH];  // the absolute path, cut to MAX_PATH - 1 characters

@@ -105,9 +105,13 @@ TEST(CrtDecimals, OutOfRangeValuesSetTheError)
 
 TEST(CrtWide, NonAsciiCharactersEndTheNumber)
 {
-    EXPECT_EQ(_wtoi(L"12\x0663" L"4"), 12);  // an Arabic-Indic digit is no digit here
+    EXPECT_EQ(_wtoi(L"12\x0663"
+                    L"4"),
+              12);  // an Arabic-Indic digit is no digit here
     EXPECT_EQ(_wtof(L"1.5\x00B2"), 1.5);
-    EXPECT_EQ(_wtoi(L"\x3000" L"5"), 0);  // nor is an ideographic space white space
+    EXPECT_EQ(_wtoi(L"\x3000"
+                    L"5"),
+              0);  // nor is an ideographic space white space
 }
 
 TEST(CrtNull, GivesZeroAndInvalidArgument)

@@ -59,8 +59,8 @@ TEST_F(Entries, StatusMatchesTheListing)
         EXPECT_EQ(std::memcmp(&data.ftCreationTime, &listed.ftCreationTime, sizeof(FILETIME)), 0);
     }
     WIN32_FILE_ATTRIBUTE_DATA data;
-    ASSERT_TRUE(GetFileAttributesExW((m_root + L"Cont_Rec\\A.MP4").c_str(), GetFileExInfoStandard,
-                                     &data));
+    ASSERT_TRUE(
+        GetFileAttributesExW((m_root + L"Cont_Rec\\A.MP4").c_str(), GetFileExInfoStandard, &data));
     EXPECT_EQ(data.nFileSizeLow, 10u);
     ASSERT_TRUE(GetFileAttributesExW((m_root + L"cont_rec\\locked.avi").c_str(),
                                      GetFileExInfoStandard, &data));

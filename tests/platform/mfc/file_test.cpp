@@ -79,8 +79,7 @@ TEST_F(CardFolder, OpenFailuresDescribeTheirCause)
         {Win(L"cont_rec\\missing.mp4"), CFile::modeRead, CFileException::fileNotFound,
          ERROR_FILE_NOT_FOUND},
         {Win(L"nofolder\\A.mp4"), CFile::modeRead, CFileException::badPath, ERROR_PATH_NOT_FOUND},
-        {Win(L"cont_rec\\Sub"), CFile::modeRead, CFileException::accessDenied,
-         ERROR_ACCESS_DENIED},
+        {Win(L"cont_rec\\Sub"), CFile::modeRead, CFileException::accessDenied, ERROR_ACCESS_DENIED},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(platform::WideToAnsi(c.path));

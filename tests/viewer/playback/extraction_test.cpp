@@ -294,8 +294,8 @@ TEST_F(Extraction, DamagedAvisGiveWhatPrecedesOrSurroundsTheDamage)
     // Chunks of 113 to 120 bytes give their first 112 bytes; the one of 121 is skipped.
     std::vector<mkcard::AviTelemetryChunk> sized = chunks;
     for (int line = 1; line <= 9; ++line) {
-        std::string text = "gsensor," + std::to_string(112 + line) + "," +
-                           std::to_string(line) + ",-" + std::to_string(line) + ",";
+        std::string text = "gsensor," + std::to_string(112 + line) + "," + std::to_string(line) +
+                           ",-" + std::to_string(line) + ",";
         text.resize(112, 'x');
         sized[size_t(line)].line = line == 9 ? "" : text;
     }
@@ -363,10 +363,7 @@ void PutLe32(std::string& s, uint32_t v)
 class MiniAvi {
 public:
     // A text chunk whose size field says `size` (the data is written as given).
-    void Text(const std::string& data, uint32_t size)
-    {
-        m_chunks.push_back({data, size, false});
-    }
+    void Text(const std::string& data, uint32_t size) { m_chunks.push_back({data, size, false}); }
     void Text(const std::string& data) { Text(data, uint32_t(data.size())); }
     // A sample record; its index entry gives the position from the start of the file.
     void Sample(const TelemetrySample& record)
@@ -458,17 +455,23 @@ TEST_F(Extraction, SampleRecordsByTheSecondAndTheTick)
     TelemetrySample notSample = Record(1000, 4, 9.0f);
     notSample.dwFormat = 0x3260B;
     const Case cases[] = {
-        {"one record a second", {Record(1000, 0, 1), Record(1001, 0, 2), Record(1002, 0, 3)},
-         {128, 256, 384}, 3},
+        {"one record a second",
+         {Record(1000, 0, 1), Record(1001, 0, 2), Record(1002, 0, 3)},
+         {128, 256, 384},
+         3},
         {"ticks advance within a second",
          {Record(1000, 0, 1), Record(1000, 1, 2), Record(1000, 1, 3), Record(1000, 0, 4),
           Record(1000, 5, 5)},
-         {128, 256, 640}, 1},
+         {128, 256, 640},
+         1},
         {"the tick starts again with each second",
          {Record(1000, 7, 1), Record(1000, 8, 2), Record(1001, 0, 3), Record(1001, 1, 4)},
-         {128, 256, 384, 512}, 2},
+         {128, 256, 384, 512},
+         2},
         {"an older second adds a reading only",
-         {Record(1000, 2, 1), Record(999, 3, 2), Record(999, 3, 3)}, {128, 256}, 1},
+         {Record(1000, 2, 1), Record(999, 3, 2), Record(999, 3, 3)},
+         {128, 256},
+         1},
         {"flags skip a record", {Record(1000, 0, 1), flagged, Record(1000, 3, 2)}, {128, 256}, 1},
     };
     for (const Case& c : cases) {
@@ -502,10 +505,10 @@ TEST_F(Extraction, TextChunksPairsLinesAndSizes)
     avi.Text(pair);
     avi.Text(flatPair);
     avi.Text("gsensor,1,2,3");
-    avi.Text("gsensor,9,9,9", 200);                  // oversized: skipped
-    avi.Text("gsensor,4,4,4,tail", 13);              // only the first 13 bytes are the line
-    avi.Text(std::string("gsensor,8\0,8,8", 14));    // a zero ends the line
-    avi.Text(std::string(112, ','), 120);            // no terminator anywhere
+    avi.Text("gsensor,9,9,9", 200);                // oversized: skipped
+    avi.Text("gsensor,4,4,4,tail", 13);            // only the first 13 bytes are the line
+    avi.Text(std::string("gsensor,8\0,8,8", 14));  // a zero ends the line
+    avi.Text(std::string(112, ','), 120);          // no terminator anywhere
     const CTextData got = Extract(Write("text.avi", avi.Build(true)));
     EXPECT_EQ(XOf(got), (std::vector<int>{7, 5, 1, 4, 8}));
     ASSERT_EQ(got.m_GPSList.size(), 1u);
@@ -615,8 +618,8 @@ TEST_F(Extraction, AnalysingWithExtractionFillsAndMarksBothFilesOfAPair)
     LeaveCriticalSection(&g_csExtractText);  // AnalysisFile takes it itself
     RecFileMap map;
     const fs::path front = Fixtures() / "single" / "pair" / "REC_2026_05_14_08_30_00_F.mp4";
-    EXPECT_TRUE(m_analysis->AnalysisFile(Win(front), L"REC_2026_05_14_08_30_00_F.mp4", map, TRUE,
-                                         0));
+    EXPECT_TRUE(
+        m_analysis->AnalysisFile(Win(front), L"REC_2026_05_14_08_30_00_F.mp4", map, TRUE, 0));
     EnterCriticalSection(&g_csExtractText);
     ASSERT_EQ(map.size(), 2u);
     for (const auto& [key, entry] : map) {

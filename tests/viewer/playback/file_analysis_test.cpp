@@ -56,7 +56,10 @@ protected:
                 c = L'\\';
         return w;
     }
-    static std::wstring NameOf(const std::wstring& path) { return path.substr(path.rfind(L'\\') + 1); }
+    static std::wstring NameOf(const std::wstring& path)
+    {
+        return path.substr(path.rfind(L'\\') + 1);
+    }
 
     BOOL Analyse(const std::wstring& path, RecFileMap& map)
     {
@@ -108,11 +111,13 @@ TEST_F(Card, ChannelsOfFilesWithoutPartners)
         KeyChannels expected;
     };
     const Case cases[] = {
-        {{"a/REC_2018_09_12_10_30_00_F.mp4"}, "a/REC_2018_09_12_10_30_00_F.mp4",
+        {{"a/REC_2018_09_12_10_30_00_F.mp4"},
+         "a/REC_2018_09_12_10_30_00_F.mp4",
          {{L"REC_2018_09_12_10_30_00_F", CHANNEL_SINGLE}}},
         {{"b/REC_2018_09_12_10_30_00_F.MP4", "b/REC_2018_09_12_10_30_00_R.mp4"},
          "b/REC_2018_09_12_10_30_00_F.MP4",
-         {{L"REC_2018_09_12_10_30_00_F", CHANNEL_FRONT}, {L"REC_2018_09_12_10_30_00_R", CHANNEL_REAR}}},
+         {{L"REC_2018_09_12_10_30_00_F", CHANNEL_FRONT},
+          {L"REC_2018_09_12_10_30_00_R", CHANNEL_REAR}}},
         // An AVI file is never paired.
         {{"c/REC_2018_09_12_10_30_00_F.avi", "c/REC_2018_09_12_10_30_00_R.avi"},
          "c/REC_2018_09_12_10_30_00_F.avi",
@@ -256,8 +261,8 @@ TEST(AreaSearch, OnlyFixesStrictlyInsideTheBoxCount)
 {
     RecFileMap from;
     from[L"A_INSIDE"] = WithFixes({{100, 100}, {3733.5, 12659.5}});
-    from[L"B_ON_BORDERS"] = WithFixes({{3733, 12659.5}, {3734, 12659.5}, {3733.5, 12659},
-                                       {3733.5, 12700}, {3733, 12659}});
+    from[L"B_ON_BORDERS"] = WithFixes(
+        {{3733, 12659.5}, {3734, 12659.5}, {3733.5, 12659}, {3733.5, 12700}, {3733, 12659}});
     from[L"C_SOUTH_WEST"] = WithFixes({{-3733.5, -12659.5}});
     from[L"D_NOT_PARSED"] = RecFileInfo();
     from[L"E_OUTSIDE"] = WithFixes({{3800, 12659.5}});
@@ -291,8 +296,8 @@ TEST(RecFileKeyOrder, KeysCompareAsUtf16CodeUnits)
     std::vector<std::wstring> keys;
     for (const auto& [key, entry] : map)
         keys.push_back(key);
-    EXPECT_EQ(keys, (std::vector<std::wstring>{L"REC", L"REC_A", L"REC_B", L"\U0001F600",
-                                               L"\uFF21"}));
+    EXPECT_EQ(keys,
+              (std::vector<std::wstring>{L"REC", L"REC_A", L"REC_B", L"\U0001F600", L"\uFF21"}));
 }
 
 // The file-parsing thread and the user-interface thread get and release the instance at once;

@@ -85,8 +85,9 @@ TEST(TelemetryLine, EachFormGivesItsRecords)
 TEST(TelemetryLine, IntegratedLineCarriesTheCarPartAndTheFix)
 {
     CTextData data;
-    data.ParseLine(L"gsensori,1,256,256,-256,512,CAR,50,2100,3,12.5,0,1,0,1,0,0,D,13.9,"
-                   L"GPRMC,233000.00,A,3733.0700,N,12659.2900,E,20.00,70.00,130526,,,A*6F");
+    data.ParseLine(
+        L"gsensori,1,256,256,-256,512,CAR,50,2100,3,12.5,0,1,0,1,0,0,D,13.9,"
+        L"GPRMC,233000.00,A,3733.0700,N,12659.2900,E,20.00,70.00,130526,,,A*6F");
     ASSERT_EQ(data.m_CarInfoList.size(), 1u);
     const CCarInfoData& car = data.m_CarInfoList.front();
     EXPECT_EQ(car.m_nToken1, 50);
@@ -160,21 +161,21 @@ TEST(RmcSentence, FieldsOfCompleteAndDamagedSentences)
         {"GPRMC,,A,,N,,E,,,230394", true, TRUE, 0, 0, 0, 0, 0, 23, 3, 94},
         // Cut short: what was read stays, but status A does not make it a fix.
         {"GPRMC,123519,A,4807.038,N", false, FALSE, 12, 35, 19, 4807.038, 0, 0, 0, 0},
-        {"GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,", false, FALSE, 12, 35, 19,
-         4807.038, 1131.0, 0, 0, 0},
+        {"GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,", false, FALSE, 12, 35, 19, 4807.038,
+         1131.0, 0, 0, 0},
         {std::string("GPRMC,123519,A\0,4807.038,N,01131.000,E,1,1,230394", 48), false, FALSE, 12,
          35, 19, 0, 0, 0, 0, 0},
         {"GPRMC", false, FALSE, 0, 0, 0, 0, 0, 0, 0, 0},
         {"", false, FALSE, 0, 0, 0, 0, 0, 0, 0, 0},
         // Short time and date tokens give only their own digits.
-        {"GPRMC,1,A,4807.038,N,01131.000,E,022.4,084.4,2303", true, TRUE, 1, 0, 0, 4807.038,
-         1131.0, 23, 3, 0},
+        {"GPRMC,1,A,4807.038,N,01131.000,E,022.4,084.4,2303", true, TRUE, 1, 0, 0, 4807.038, 1131.0,
+         23, 3, 0},
         {"GPRMC,12351,A,1,N,1,E,1,1,2", true, TRUE, 12, 35, 1, 1, 1, 2, 0, 0},
         // A sentence longer than 1023 bytes is read up to there.
-        {std::string(kSentence) + "," + longTail, true, TRUE, 12, 35, 19, 4807.038, 1131.0, 23,
-         3, 94},
-        {"GPRMC," + std::string(1100, '1') + ",A,1,N,1,E,1,1,230394", false, FALSE, 11, 11, 11,
-         0, 0, 0, 0, 0},
+        {std::string(kSentence) + "," + longTail, true, TRUE, 12, 35, 19, 4807.038, 1131.0, 23, 3,
+         94},
+        {"GPRMC," + std::string(1100, '1') + ",A,1,N,1,E,1,1,230394", false, FALSE, 11, 11, 11, 0,
+         0, 0, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sentence.substr(0, 80));
