@@ -24,12 +24,18 @@ struct Pair {
     std::string rear;
 };
 
-// A front/rear pair of `seconds` of WxH video at `fps`, written on first use.
+// Video bit rate of the benchmark inputs in kbit/s: what a 1080p dash camera records, so
+// that reading a file costs what it costs on a real card.
+constexpr int kCameraKbps = 12000;
+
+// A front/rear pair of `seconds` of WxH video at `fps` and the camera's bit rate, written on
+// first use.
 inline Pair RecordingPair(int width, int height, int seconds, int fps)
 {
     namespace fs = std::filesystem;
     const std::string name = std::to_string(width) + "x" + std::to_string(height) + "-" +
-                             std::to_string(seconds) + "s-" + std::to_string(fps) + "fps";
+                             std::to_string(seconds) + "s-" + std::to_string(fps) + "fps-" +
+                             std::to_string(kCameraKbps) + "k";
     const fs::path folder = BuildDir() / "bench-inputs" / name;
     Pair pair{(folder / "REC_2026_05_14_08_30_00_F.mp4").string(),
               (folder / "REC_2026_05_14_08_30_00_R.mp4").string()};
@@ -39,7 +45,8 @@ inline Pair RecordingPair(int width, int height, int seconds, int fps)
     const std::string command = (BuildDir() / "bin" / "mkcard").string() + " single pair '" +
                                 folder.string() + "' --size " + std::to_string(width) + "x" +
                                 std::to_string(height) + " --seconds " +
-                                std::to_string(seconds) + " --fps " + std::to_string(fps);
+                                std::to_string(seconds) + " --fps " + std::to_string(fps) +
+                                " --bitrate " + std::to_string(kCameraKbps);
     std::fprintf(stderr, "writing the benchmark input %s ...\n", name.c_str());
     int status = std::system(command.c_str());
     if (status != 0 || !fs::exists(pair.front) || !fs::exists(pair.rear)) {

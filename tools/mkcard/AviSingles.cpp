@@ -47,6 +47,7 @@ void WriteAvi(const std::string& kind, const fs::path& out, const SingleOptions&
     spec.width = options.width;
     spec.height = options.height;
     spec.fps = options.fps;
+    spec.videoKbps = options.videoKbps;
     spec.seconds = options.seconds;
     spec.sampleRate = 16000;
     if (out.has_parent_path())

@@ -186,7 +186,13 @@ private:
         c->flags |= AV_CODEC_FLAG_BITEXACT;  // no global header: SPS and PPS in the stream
         AVDictionary* options = nullptr;
         av_dict_set(&options, "preset", "ultrafast", 0);
-        av_dict_set(&options, "crf", "26", 0);
+        if (m_spec.videoKbps > 0) {
+            c->bit_rate = int64_t(m_spec.videoKbps) * 1000;
+            c->rc_max_rate = c->bit_rate * 3 / 2;
+            c->rc_buffer_size = static_cast<int>(c->bit_rate);
+        } else {
+            av_dict_set(&options, "crf", "26", 0);
+        }
         const int rc = avcodec_open2(c, codec, &options);
         av_dict_free(&options);
         AvCheck(rc, "opening the libx264 encoder");
@@ -202,7 +208,7 @@ private:
     void EncodeFrame(int index)
     {
         AvCheck(av_frame_make_writable(m_picture.get()), "preparing a picture");
-        PaintFrame(m_picture.get(), m_spec.channel, index, m_spec.fps);
+        PaintFrame(m_picture.get(), m_spec.channel, index, m_spec.fps, m_spec.videoKbps > 0);
         m_picture->pts = index;
         AvCheck(avcodec_send_frame(m_encoder.get(), m_picture.get()), "encoding a picture");
         Drain();

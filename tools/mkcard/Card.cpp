@@ -176,6 +176,7 @@ int WriteCard(const fs::path& root, const CardOptions& options, const RecordingW
                 spec.width = options.width;
                 spec.height = options.height;
                 spec.fps = options.fps;
+                spec.videoKbps = options.videoKbps;
                 spec.seconds = options.seconds;
                 const bool sound = channel == Channel::Front || moment.rearSound;
                 spec.audio = sound ? AudioCodec::Aac : AudioCodec::None;

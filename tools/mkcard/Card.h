@@ -22,6 +22,9 @@ struct CardOptions {
     int height = 180;
     int fps = 15;
     double seconds = 3.0;
+    // Video bit rate in kbit/s at a camera-like level of detail; 0 keeps the small default
+    // encoding (constant quality over smooth pictures).
+    int videoKbps = 0;
     std::string model = "Q914";  // at most 31 bytes
     int32_t localId = 0;
     bool setupCfg = true;      // write "setting\setup.cfg"

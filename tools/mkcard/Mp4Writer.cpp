@@ -126,7 +126,14 @@ private:
         if (x264) {
             av_dict_set(&options, "preset",
                         m_spec.video == VideoCodec::H264BFrames ? "veryfast" : "ultrafast", 0);
-            av_dict_set(&options, "crf", "26", 0);
+            if (m_spec.videoKbps > 0) {
+                // An average rate with a one-second buffer, as cameras encode.
+                c->bit_rate = int64_t(m_spec.videoKbps) * 1000;
+                c->rc_max_rate = c->bit_rate * 3 / 2;
+                c->rc_buffer_size = static_cast<int>(c->bit_rate);
+            } else {
+                av_dict_set(&options, "crf", "26", 0);
+            }
         } else {
             c->flags |= AV_CODEC_FLAG_QSCALE;
             c->global_quality = FF_QP2LAMBDA * 4;
@@ -242,7 +249,7 @@ private:
     void SendVideoFrame(int index)
     {
         AvCheck(av_frame_make_writable(m_picture.get()), "preparing a picture");
-        PaintFrame(m_picture.get(), m_spec.channel, index, m_spec.fps);
+        PaintFrame(m_picture.get(), m_spec.channel, index, m_spec.fps, m_spec.videoKbps > 0);
         m_picture->pts = index;
         AvCheck(avcodec_send_frame(m_video.encoder.get(), m_picture.get()), "encoding a picture");
         Drain(m_video);

@@ -97,9 +97,27 @@ Yuv Mix(Yuv a, Yuv b, double t)
     return {m(a.y, b.y), m(a.u, b.u), m(a.v, b.v)};
 }
 
+// Adds noise of up to +-12 to every luma sample: a hash of position and frame, so the same
+// frame always gets the same grain.
+void AddGrain(AVFrame* frame, int index)
+{
+    uint32_t seed = 0x9E3779B9u * static_cast<uint32_t>(index + 1);
+    for (int y = 0; y < frame->height; ++y) {
+        uint8_t* row = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
+        uint32_t state = seed ^ (0x85EBCA6Bu * static_cast<uint32_t>(y + 1));
+        for (int x = 0; x < frame->width; ++x) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            const int v = row[x] + static_cast<int>(state % 25) - 12;
+            row[x] = static_cast<uint8_t>(std::clamp(v, 16, 235));
+        }
+    }
+}
+
 }  // namespace
 
-void PaintFrame(AVFrame* frame, Channel channel, int index, int fps)
+void PaintFrame(AVFrame* frame, Channel channel, int index, int fps, bool grain)
 {
     Canvas c(frame);
     const Palette& p = PaletteOf(channel);
@@ -142,6 +160,9 @@ void PaintFrame(AVFrame* frame, Channel channel, int index, int fps)
     Glyph(c, channel == Channel::Front ? kLetterF : kLetterR, cell, cell, cell, p.label);
     for (int i = 0; i < n; ++i)
         Glyph(c, kDigits[digits[n - 1 - i]], cell + pitch * (i + 2), cell, cell, p.digits);
+
+    if (grain)
+        AddGrain(frame, index);
 }
 
 }  // namespace mkcard

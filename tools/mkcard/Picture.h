@@ -15,6 +15,9 @@ enum class Channel { Front, Rear };
 // any size from 2x2 up. The front picture is a blue-sky day scene with the letter F and lane
 // marks coming towards the camera; the rear picture is an orange dusk scene with the letter R
 // and marks moving away. The frame number is drawn in decimal block digits beside the letter.
-void PaintFrame(AVFrame* frame, Channel channel, int index, int fps);
+//
+// With `grain`, every luma sample also carries a little deterministic noise that changes from
+// frame to frame, as a real sensor's does, so that the encoder needs a camera's bit rate.
+void PaintFrame(AVFrame* frame, Channel channel, int index, int fps, bool grain = false);
 
 }  // namespace mkcard

@@ -31,6 +31,9 @@ struct RecordingSpec {
     AudioCodec audio = AudioCodec::Aac;
     int sampleRate = 48000;   // Hz; sound is always stereo
     bool text = true;         // a telemetry text track
+    // Video bit rate in kbit/s; when above 0 the picture carries fine grain, as a real sensor
+    // gives, and the encoder holds that average rate. 0: constant quality, smooth pictures.
+    int videoKbps = 0;
     TelemetryPlan telemetry;  // the drive the text track logs (lengthSeconds is set by the writer)
 
     // The number of video frames: frameCount when above 0, else `seconds` at `fps`, rounded,

@@ -30,6 +30,7 @@ RecordingSpec BaseSpec(const SingleOptions& o)
     spec.width = o.width;
     spec.height = o.height;
     spec.fps = o.fps;
+    spec.videoKbps = o.videoKbps;
     spec.seconds = o.seconds;
     return spec;
 }

@@ -14,6 +14,9 @@ struct SingleOptions {
     int height = 180;
     int fps = 15;
     double seconds = 3.0;
+    // Video bit rate in kbit/s at a camera-like level of detail; 0 keeps the small default
+    // encoding (constant quality over smooth pictures).
+    int videoKbps = 0;
 };
 
 // Every kind `WriteSingle` knows, in the order `mkcard fixtures` writes them.

@@ -28,10 +28,10 @@ namespace {
 
 constexpr const char* kUsage =
     "usage:\n"
-    "  mkcard card <dir> [--size WxH] [--seconds S] [--fps F] [--model NAME] [--local-id N]\n"
+    "  mkcard card <dir> [--size WxH] [--seconds S] [--fps F] [--bitrate KBPS] [--model NAME] [--local-id N]\n"
     "                    [--blackbox-cfg] [--no-setup-cfg] [--avi]\n"
-    "  mkcard single <kind> <out-file> [--size WxH] [--seconds S] [--fps F]\n"
-    "  mkcard avi <avi-kind> <out-file> [--size WxH] [--seconds S] [--fps F]\n"
+    "  mkcard single <kind> <out-file> [--size WxH] [--seconds S] [--fps F] [--bitrate KBPS]\n"
+    "  mkcard avi <avi-kind> <out-file> [--size WxH] [--seconds S] [--fps F] [--bitrate KBPS]\n"
     "  mkcard fixtures <dir>\n"
     "  mkcard info <dir-or-file>\n"
     "kinds: pair normal noaudio pcm_s16le pcm_s16be mp3 mpeg4 bframes tiny16 oneframe audioonly\n"
@@ -97,6 +97,8 @@ void ParseCommon(const Arguments& a, Options& o)
     }
     if (auto it = a.values.find("--fps"); it != a.values.end())
         o.fps = static_cast<int>(ParseInt(it->second, "--fps", 1, 120));
+    if (auto it = a.values.find("--bitrate"); it != a.values.end())
+        o.videoKbps = static_cast<int>(ParseInt(it->second, "--bitrate", 100, 100000));
     if (auto it = a.values.find("--seconds"); it != a.values.end()) {
         const std::string& s = it->second;
         char* end = nullptr;
@@ -125,7 +127,7 @@ int Run(int argc, char** argv)
 
     if (command == "card") {
         const Arguments a =
-            Parse(argc, argv, {"--size", "--seconds", "--fps", "--model", "--local-id"},
+            Parse(argc, argv, {"--size", "--seconds", "--fps", "--bitrate", "--model", "--local-id"},
                   {"--blackbox-cfg", "--no-setup-cfg", "--avi"});
         NeedPositional(a, 1, "the card folder");
         mkcard::CardOptions o;
@@ -154,7 +156,7 @@ int Run(int argc, char** argv)
         return 0;
     }
     if (command == "single") {
-        const Arguments a = Parse(argc, argv, {"--size", "--seconds", "--fps"}, {});
+        const Arguments a = Parse(argc, argv, {"--size", "--seconds", "--fps", "--bitrate"}, {});
         NeedPositional(a, 2, "the kind and the output file");
         const std::vector<std::string>& kinds = mkcard::SingleKinds();
         if (std::find(kinds.begin(), kinds.end(), a.positional[0]) == kinds.end())
@@ -165,7 +167,7 @@ int Run(int argc, char** argv)
         return 0;
     }
     if (command == "avi") {
-        const Arguments a = Parse(argc, argv, {"--size", "--seconds", "--fps"}, {});
+        const Arguments a = Parse(argc, argv, {"--size", "--seconds", "--fps", "--bitrate"}, {});
         NeedPositional(a, 2, "the AVI kind and the output file");
         const std::vector<std::string>& kinds = mkcard::AviKinds();
         if (std::find(kinds.begin(), kinds.end(), a.positional[0]) == kinds.end())
