@@ -2,6 +2,8 @@
 // windows with their pixels in z-order, the screen's dirty area, the pointer, and a way to feed
 // real input into the input queue.
 //
+// These are exported from the library for the layer's own tests, as GDI's surface interface is.
+//
 // Locks: TakeScreenState copies what it needs under the window manager's lock and returns
 // without holding it. The surfaces it hands out are shared with the windows: read them under
 // each surface's own lock (gdi::Surface::Lock), and never take the window manager's lock while
@@ -60,11 +62,11 @@ struct ScreenState {
 };
 
 // A snapshot of the screen; the dirty area starts afresh afterwards.
-ScreenState TakeScreenState();
+PLATFORM_API ScreenState TakeScreenState();
 
 // Blocks until the screen's generation differs from `seen` or `milliseconds` pass (INFINITE
 // waits for a change). Returns the generation now.
-uint64_t WaitForScreenChange(uint64_t seen, DWORD milliseconds);
+PLATFORM_API uint64_t WaitForScreenChange(uint64_t seen, DWORD milliseconds);
 
 // Input as it arrives from a device, in screen pixels.
 struct InputEvent {
@@ -78,6 +80,6 @@ struct InputEvent {
 };
 
 // Appends an event to the input queue, stamped with the window manager's clock. Any thread.
-void PostInput(const InputEvent& event);
+PLATFORM_API void PostInput(const InputEvent& event);
 
 }  // namespace platform::user

@@ -16,8 +16,8 @@ HWND ParentOf(HWND window)
 }
 
 // Moves (HTCAPTION) or sizes (a border code) the window with the mouse until the left button
-// is released; Escape puts the window back. The loop ends by itself as soon as the button is up
-// and no input is waiting, so a caller that pressed and released before it ran is not held.
+// is released; Escape puts the window back. The loop also ends as soon as the button is up and no
+// input is waiting, so that it never waits for a release that has already gone by.
 void MoveSizeLoop(HWND window, int hit)
 {
     Wm& g = G();
@@ -27,7 +27,9 @@ void MoveSizeLoop(HWND window, int hit)
     {
         std::lock_guard<std::mutex> guard(g.lock);
         Window* w = FindL(window);
-        if (!w || !(g.asyncKeys[VK_LBUTTON] & 0x80)) return;
+        // The press that started this is the last input delivered; without it there is
+        // nothing to follow.
+        if (!w || !(g.keys[VK_LBUTTON] & 0x80)) return;
         start = w->rect;
         anchor = g.cursor;
         full = g.dragFullWindows;
@@ -74,6 +76,8 @@ void MoveSizeLoop(HWND window, int hit)
         {
             std::lock_guard<std::mutex> guard(g.lock);
             if (H(g.capture) != window) break;
+            // A release that will never be retrieved (the button is up and nothing waits)
+            // ends the loop as well.
             if (!(g.asyncKeys[VK_LBUTTON] & 0x80) && g.input.empty()) break;
         }
         MSG msg;
