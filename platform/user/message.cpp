@@ -23,6 +23,8 @@ LRESULT CallProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return proc(window, message, wParam, lParam);
 }
 
+}  // namespace
+
 // Handles a message that another thread sent to one of this thread's windows and wakes the
 // sender with the result, also when the window procedure throws.
 void Deliver(const std::shared_ptr<SentMessage>& sent)
@@ -41,6 +43,8 @@ void Deliver(const std::shared_ptr<SentMessage>& sent)
     finish.result = CallProc(sent->window, sent->message, sent->wParam, sent->lParam);
 }
 
+namespace {
+
 LRESULT SendAcross(const std::shared_ptr<ThreadState>& target, HWND window, UINT message,
                    WPARAM wParam, LPARAM lParam)
 {
@@ -55,6 +59,8 @@ LRESULT SendAcross(const std::shared_ptr<ThreadState>& target, HWND window, UINT
     if (!target->alive) return 0;
     target->incoming.push_back(sent);
     WakeL(target.get());
+    // A target that waits for another thread to go idle handles sends meanwhile.
+    G().idleChanged.notify_all();
     // While waiting, this thread handles what is sent to its own windows, so that the target
     // (or a third thread) may send back into it without deadlocking.
     while (!sent->done) {

@@ -1,6 +1,7 @@
 // Rectangles and coordinate mapping, SetWindowPos, MoveWindow and ShowWindow.
 #include <algorithm>
 
+#include "../screen/presenter.h"
 #include "wm.h"
 
 namespace platform::user {
@@ -118,6 +119,8 @@ void ShowL(Window* w, bool show)
     if (bool(w->style & WS_VISIBLE) == show) return;
     if (show) {
         w->style |= WS_VISIBLE;
+        // The first top-level window on the screen brings up whatever shows the screen.
+        if (!w->parent) platform::screen::StartPresenter();
         if (VisibleL(w)) {
             InvalidateTreeL(w);
             if (OnScreenL(w)) AddDirtyL(VisibleScreenRectL(w));

@@ -80,7 +80,18 @@ bool WaitForThreadIdle(DWORD threadId)
 {
     Wm& g = G();
     std::unique_lock<std::mutex> lock(g.lock);
+    std::shared_ptr<ThreadState> me = CurrentThreadL();
     for (;;) {
+        // Messages sent to this thread's windows are handled while it waits, as SendMessageW
+        // does, so that the other thread may send here on its way to idleness.
+        if (!me->incoming.empty()) {
+            auto sent = me->incoming.front();
+            me->incoming.pop_front();
+            lock.unlock();
+            Deliver(sent);
+            lock.lock();
+            continue;
+        }
         auto it = g.threads.find(threadId);
         if (it == g.threads.end() || !it->second->alive) return false;
         if (it->second->idle) return true;
@@ -139,32 +150,64 @@ void AdvanceClockAndPump(DWORD milliseconds)
     PumpMessages();
 }
 
+namespace {
+
+// The window's own layer and those of its visible descendants, in painting order, each clipped
+// to the windows it lies in. Screen coordinates.
+void CollectTreeL(Window* w, const RECT& within, bool root, std::vector<ScreenLayer>* layers)
+{
+    RECT clip;
+    RECT rect = ScreenRectL(w);
+    if (!IntersectRect(&clip, &rect, &within)) return;
+    ScreenLayer layer;
+    layer.pixels = root ? PixelsL(w) : w->pixels;
+    layer.origin = ClientOriginL(w);
+    layer.clip = clip;
+    layers->push_back(layer);
+    for (auto it = w->children.rbegin(); it != w->children.rend(); ++it)
+        if ((*it)->style & WS_VISIBLE) CollectTreeL(*it, clip, false, layers);
+}
+
+}  // namespace
+
 bool ReadWindowPixels(HWND window, std::vector<uint32_t>* pixels, SIZE* size)
 {
     if (!pixels || !size) return false;
     Wm& g = G();
-    std::shared_ptr<gdi::Surface> surface;
-    RECT client = {};
+    std::vector<ScreenLayer> layers;
+    RECT bounds = {};
     {
         std::lock_guard<std::mutex> guard(g.lock);
         Window* w = FindL(window);
         if (!w) return false;
-        client = ClientRectL(w);
-        surface = (w->exStyle & WS_EX_LAYERED) ? w->layered : w->pixels;
-        if (!surface && !(w->exStyle & WS_EX_LAYERED)) surface = PixelsL(w);
+        bounds = ScreenRectL(w);
+        if (w->exStyle & WS_EX_LAYERED) {
+            // A layered window shows its picture only, or nothing before the first one.
+            if (w->layered) {
+                bounds.right = bounds.left + w->layered->Width();
+                bounds.bottom = bounds.top + w->layered->Height();
+                layers.push_back(ScreenLayer{w->layered, POINT{bounds.left, bounds.top}, bounds});
+            }
+        } else {
+            CollectTreeL(w, bounds, true, &layers);
+        }
     }
-    if (!surface) {
-        // Nothing to show: a layered window before its first picture.
-        *size = SIZE{client.right, client.bottom};
-        pixels->assign(size_t(client.right) * size_t(client.bottom), 0);
-        return true;
+    *size = SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top};
+    pixels->assign(size_t(size->cx) * size_t(size->cy), 0);
+    for (const ScreenLayer& layer : layers) {
+        if (!layer.pixels) continue;
+        std::lock_guard<std::mutex> lock(layer.pixels->Lock());
+        RECT part = layer.clip;
+        RECT surface = {layer.origin.x, layer.origin.y, layer.origin.x + layer.pixels->Width(),
+                        layer.origin.y + layer.pixels->Height()};
+        if (!IntersectRect(&part, &part, &surface)) continue;
+        for (LONG y = part.top; y < part.bottom; ++y) {
+            const uint32_t* from = layer.pixels->Row(y - layer.origin.y) + (part.left - layer.origin.x);
+            uint32_t* to = pixels->data() + size_t(y - bounds.top) * size_t(size->cx) +
+                           size_t(part.left - bounds.left);
+            std::memcpy(to, from, size_t(part.right - part.left) * 4);
+        }
     }
-    std::lock_guard<std::mutex> lock(surface->Lock());
-    *size = SIZE{surface->Width(), surface->Height()};
-    pixels->resize(size_t(size->cx) * size_t(size->cy));
-    for (int y = 0; y < size->cy; ++y)
-        std::memcpy(pixels->data() + size_t(y) * size_t(size->cx), surface->Row(y),
-                    size_t(size->cx) * 4);
     return true;
 }
 

@@ -220,6 +220,10 @@ std::shared_ptr<gdi::Surface> PixelsL(Window* w);
 // device contexts onto the window are pointed at them.
 void ResizePixelsL(Window* w);
 
+// Runs a message sent from another thread on the calling thread (the window's) and wakes the
+// sender. Call without the lock.
+void Deliver(const std::shared_ptr<SentMessage>& sent);
+
 // Activation and focus; call without the lock. Activate sends the activation messages (see
 // SetActiveWindow) and returns the window active before.
 HWND Activate(HWND window, int how);

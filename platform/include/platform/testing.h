@@ -55,8 +55,9 @@ PLATFORM_API void InjectKeys(std::initializer_list<UINT> keys);
 // which `filter` answers true is taken but not dispatched (a framework's PreTranslateMessage).
 // Returns how many messages were dispatched or filtered.
 PLATFORM_API int PumpMessages(const std::function<bool(MSG&)>& filter = nullptr);
-// Blocks until the thread waits in GetMessageW or WaitMessage with nothing to do. False when
-// the thread has no queue or ended.
+// Blocks until the thread waits in GetMessageW or WaitMessage with nothing to do, handling
+// meanwhile what is sent to the calling thread's windows. False when the thread has no queue
+// or ended.
 PLATFORM_API bool WaitForThreadIdle(DWORD threadId);
 
 // The window manager's clock (timers, hover, double clicks, message times) stops following
@@ -92,11 +93,25 @@ PLATFORM_API void AnswerMessageBoxes(std::vector<int> answers);
 PLATFORM_API std::vector<ShownMessageBox> ShownMessageBoxes();
 PLATFORM_API void ClearShownMessageBoxes();
 
-// A copy of a window's pixels as the screen shows them (a layered window's picture, else the
-// window's own buffer without its children), row by row from the top (0xAARRGGBB). False for a
-// bad window.
+// A copy of a window's pixels as the screen shows them, row by row from the top (0xAARRGGBB):
+// a layered window's picture, else the window's own buffer with its visible child windows
+// drawn over it (other windows that may cover it are left out). False for a bad window.
 PLATFORM_API bool ReadWindowPixels(HWND window, std::vector<uint32_t>* pixels, SIZE* size);
 // The same saved as an 8-bit RGB PNG file for looking at.
 PLATFORM_API bool SaveWindowPng(HWND window, const std::string& path);
+
+// ---------------------------------------------------------------------------------------------
+// Screen: the virtual screen as the presenter shows it, every visible top-level window composed
+// in z-order (layered windows with their alpha). PLATFORM_SCREENSHOT=file.png saves it at exit.
+
+// A copy of the screen, brought up to date with every window first, row by row from the top;
+// every pixel is opaque (0xFFRRGGBB). `area` (screen pixels, clipped to the screen) limits the
+// copy, for instance to a window's GetWindowRect: the window as the screen shows it, with its
+// children and whatever lies over it. False when the area holds no screen pixel.
+PLATFORM_API bool ReadScreenPixels(std::vector<uint32_t>* pixels, SIZE* size,
+                                   const RECT* area = nullptr);
+// The same saved as an 8-bit RGB PNG file for looking at. False when the area holds no screen
+// pixel or the file cannot be written (an existing file is then left as it was).
+PLATFORM_API bool SaveScreenPng(const std::string& path, const RECT* area = nullptr);
 
 }  // namespace platform::testing
