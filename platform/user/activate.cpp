@@ -45,16 +45,16 @@ HWND Activate(HWND window, int how)
         }
     }
     if (previous && IsWindow(previous)) {
-        SendMessageW(previous, WM_NCACTIVATE, FALSE, 0);
+        Notify(previous, WM_NCACTIVATE, FALSE, 0);
         if (!StillActive(next)) return previous;
-        SendMessageW(previous, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, Iconic(previous) ? 1 : 0),
-                     reinterpret_cast<LPARAM>(next));
+        Notify(previous, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, Iconic(previous) ? 1 : 0),
+               reinterpret_cast<LPARAM>(next));
     }
     if (next && StillActive(next)) {
-        SendMessageW(next, WM_NCACTIVATE, TRUE, 0);
+        Notify(next, WM_NCACTIVATE, TRUE, 0);
         if (StillActive(next))
-            SendMessageW(next, WM_ACTIVATE, MAKEWPARAM(how, Iconic(next) ? 1 : 0),
-                         reinterpret_cast<LPARAM>(previous));
+            Notify(next, WM_ACTIVATE, MAKEWPARAM(how, Iconic(next) ? 1 : 0),
+                   reinterpret_cast<LPARAM>(previous));
     }
     // A focus left behind in a window that is no longer active goes away.
     bool stale = false;
@@ -119,13 +119,13 @@ HWND ChangeFocus(HWND window)
         if (g.focus == w) return previous;
         g.focus = w;
     }
-    if (previous && IsWindow(previous)) SendMessageW(previous, WM_KILLFOCUS, WPARAM(window), 0);
+    if (previous && IsWindow(previous)) Notify(previous, WM_KILLFOCUS, WPARAM(window), 0);
     bool still = false;
     {
         std::lock_guard<std::mutex> guard(g.lock);
         still = window && H(g.focus) == window;
     }
-    if (still) SendMessageW(window, WM_SETFOCUS, WPARAM(previous), 0);
+    if (still) Notify(window, WM_SETFOCUS, WPARAM(previous), 0);
     return previous;
 }
 
@@ -142,7 +142,7 @@ void ReleaseCaptureFrom(HWND window, bool includeDescendants)
         g.capture = nullptr;
         CheckTrackingL();
     }
-    SendMessageW(previous, WM_CAPTURECHANGED, 0, 0);
+    Notify(previous, WM_CAPTURECHANGED, 0, 0);
 }
 
 }  // namespace platform::user
@@ -234,7 +234,7 @@ HWND SetCapture(HWND window)
         g.capture = w;
     }
     if (previous && previous != window) {
-        SendMessageW(previous, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(window));
+        Notify(previous, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(window));
     }
     return previous;
 }
@@ -250,7 +250,7 @@ BOOL ReleaseCapture()
         g.capture = nullptr;
         CheckTrackingL();
     }
-    SendMessageW(previous, WM_CAPTURECHANGED, 0, 0);
+    Notify(previous, WM_CAPTURECHANGED, 0, 0);
     return TRUE;
 }
 

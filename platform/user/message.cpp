@@ -193,6 +193,29 @@ bool Fetch(MSG* out, HWND filter, UINT min, UINT max, bool remove, bool wait)
 
 }  // namespace
 
+void Notify(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    std::shared_ptr<ThreadState> target;
+    {
+        std::lock_guard<std::mutex> guard(G().lock);
+        Window* w = FindL(window);
+        if (!w) return;
+        target = w->thread;
+        if (target->id != GetCurrentThreadId()) {
+            auto sent = std::make_shared<SentMessage>();
+            sent->window = window;
+            sent->message = message;
+            sent->wParam = wParam;
+            sent->lParam = lParam;
+            target->incoming.push_back(sent);
+            WakeL(target.get());
+            G().idleChanged.notify_all();
+            return;
+        }
+    }
+    CallProc(window, message, wParam, lParam);
+}
+
 Window* FindPaintWindowL(ThreadState* thread, HWND filter)
 {
     std::vector<Window*> stack(G().topLevels.rbegin(), G().topLevels.rend());

@@ -224,6 +224,12 @@ void ResizePixelsL(Window* w);
 // sender. Call without the lock.
 void Deliver(const std::shared_ptr<SentMessage>& sent);
 
+// Activation, focus and capture notices: handled at once for a window of the calling thread;
+// for another thread's window queued with the sent messages, without waiting for it, so that a
+// thread that does not look at its queue (it waits for the caller, say) cannot block the
+// change. Call without the lock.
+void Notify(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
 // Activation and focus; call without the lock. Activate sends the activation messages (see
 // SetActiveWindow) and returns the window active before.
 HWND Activate(HWND window, int how);

@@ -117,6 +117,36 @@ TEST(UserThreads, SendsAroundThreeThreadsWhileEachIsInsideASendDoNotDeadlock)
     DestroyWindow(ring[0]);
 }
 
+TEST(UserThreads, ActivationNeverWaitsForAThreadThatIsNotLookingAtItsQueue)
+{
+    HANDLE inside = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    UiThread busy("B", {WS_POPUP | WS_VISIBLE, 0, {0, 0, 50, 50}, nullptr, 0,
+                        [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+                            if (m == WM_USER) {
+                                SetEvent(inside);
+                                WaitForSingleObject(go, INFINITE);
+                            }
+                            return std::nullopt;
+                        }});
+    ASSERT_EQ(GetForegroundWindow(), busy.Window());
+    PostMessageW(busy.Window(), WM_USER, 0, 0);
+    WaitForSingleObject(inside, INFINITE);
+    TakeLog();
+
+    // The busy thread's window loses activation while that thread waits for an event, as a
+    // user-interface thread waits for its splash thread: the change must not wait for it.
+    HWND main = Make("M", {WS_POPUP | WS_VISIBLE, 0, {100, 0, 150, 50}});
+    EXPECT_EQ(GetActiveWindow(), main);
+    SetEvent(go);
+    ASSERT_TRUE(WaitForThreadIdle(busy.Id()));
+    EXPECT_EQ(Only(TakeLog(), {"WM_ACTIVATE"}),
+              (std::vector<std::string>{"M:WM_ACTIVATE(1,B)", "B:WM_ACTIVATE(0,M)"}));
+    DestroyWindow(main);
+    CloseHandle(inside);
+    CloseHandle(go);
+}
+
 TEST(UserThreads, AThreadThatEndsTakesItsWindowsAndWakesItsSenders)
 {
     std::atomic<int> handled{0};
