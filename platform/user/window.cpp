@@ -611,7 +611,13 @@ bool WindowLong(HWND window, int index, const LONG_PTR* set, LONG_PTR* previous,
         if (set && !w->parent) {
             Window* owner = *set ? FindL(reinterpret_cast<HWND>(*set)) : nullptr;
             if (owner) owner = TopLevelL(owner);
-            if (owner == w) owner = nullptr;
+            // An owner chain that came back to the window would have no top.
+            for (const Window* o = owner; o; o = o->owner) {
+                if (o == w) {
+                    SetLastError(ERROR_INVALID_PARAMETER);
+                    return false;
+                }
+            }
             w->owner = owner;
             NormaliseZOrderL();
             if (OnScreenL(w)) AddDirtyL(VisibleScreenRectL(w));

@@ -85,6 +85,26 @@ TEST_F(UserMessages, PeekMessageFiltersAndLeavesPaintUntilValidated)
     DestroyWindow(w);
 }
 
+TEST_F(UserMessages, AFullQueueRefusesFurtherPostsAndKeepsWhatItHolds)
+{
+    int received = 0;
+    HWND w = Make("W", {WS_POPUP, 0, {0, 0, 10, 10}, nullptr, 0,
+                        [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+                            if (m == WM_USER) ++received;
+                            return std::nullopt;
+                        }});
+    int posted = 0;
+    while (PostMessageW(w, WM_USER, 0, 0) && posted < 20000) ++posted;
+    EXPECT_EQ(posted, 10000);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_ENOUGH_QUOTA));
+    // Sending still works: it does not go through the queue.
+    EXPECT_EQ(SendMessageW(w, WM_USER, 0, 0), 0);
+    PumpMessages();
+    EXPECT_EQ(received, 10001);
+    EXPECT_TRUE(PostMessageW(w, WM_USER, 0, 0));
+    DestroyWindow(w);
+}
+
 TEST_F(UserMessages, TimersFireInOrderOfTheirDueTimesOnTheManualClock)
 {
     std::vector<std::pair<UINT_PTR, DWORD>> fired;

@@ -338,6 +338,18 @@ TEST_F(UserWindows, WindowDataAndText)
     SetWindowLongPtrW(w, GWL_EXSTYLE, WS_EX_TOPMOST | WS_EX_TOOLWINDOW);
     EXPECT_EQ(GetWindowLongPtrW(w, GWL_EXSTYLE), WS_EX_TOOLWINDOW);
 
+    // The owner can be changed, but not into a circle.
+    HWND owned = Make("O", {WS_POPUP, 0, {0, 0, 1, 1}, w});
+    HWND other = Make("X", {WS_POPUP});
+    EXPECT_EQ(SetWindowLongPtrW(owned, GWLP_HWNDPARENT, LONG_PTR(other)), LONG_PTR(w));
+    EXPECT_EQ(GetWindow(owned, GW_OWNER), other);
+    SetWindowLongPtrW(other, GWLP_HWNDPARENT, LONG_PTR(w));
+    EXPECT_EQ(SetWindowLongPtrW(w, GWLP_HWNDPARENT, LONG_PTR(owned)), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(GetWindow(w, GW_OWNER), nullptr);
+    DestroyWindow(other);
+    EXPECT_FALSE(IsWindow(owned));
+
     EXPECT_TRUE(SetWindowTextW(w, L"KESTROVAN DASHCAM TESSALY"));
     wchar_t text[10];
     EXPECT_EQ(GetWindowTextW(w, text, 10), 9);
