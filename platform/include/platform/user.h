@@ -620,6 +620,16 @@ PLATFORM_API HCURSOR GetCursor();
 // Raises (TRUE) or lowers the display count and returns it; the pointer shows while it is >= 0.
 PLATFORM_API int ShowCursor(BOOL show);
 
+// Icons come from a module's RT_GROUP_ICON resource in Windows' layout (a GRPICONDIR whose
+// entries name RT_ICON resources): the entry nearest SM_CXICON x SM_CYICON is used, scaled to
+// that size; its RT_ICON holds a PNG file or a device-independent bitmap with its AND mask.
+// The system's icons (a null instance) are not offered (ERROR_RESOURCE_NAME_NOT_FOUND); a
+// damaged resource gives null with ERROR_INVALID_DATA.
+PLATFORM_API HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
+PLATFORM_API BOOL DestroyIcon(HICON icon);
+// Blends the icon (SM_CXICON x SM_CYICON) at (x, y), source-over with its alpha.
+PLATFORM_API BOOL DrawIcon(HDC dc, int x, int y, HICON icon);
+
 // ---------------------------------------------------------------------------------------------
 // Timers
 //
