@@ -94,11 +94,13 @@ BOOL DestroyAcceleratorTable(HACCEL table)
 
 int TranslateAcceleratorW(HWND window, HACCEL table, LPMSG msg)
 {
-    if (!msg || !IsWindow(window)) return 0;
+    if (!msg || !IsWindow(window))
+        return 0;
     UINT m = msg->message;
     bool keyDown = m == WM_KEYDOWN || m == WM_SYSKEYDOWN;
     bool character = m == WM_CHAR || m == WM_SYSCHAR;
-    if (!keyDown && !character) return 0;
+    if (!keyDown && !character)
+        return 0;
     std::vector<ACCEL> entries;
     {
         Tables& t = TheTables();
@@ -121,7 +123,8 @@ int TranslateAcceleratorW(HWND window, HACCEL table, LPMSG msg)
         } else {
             match = character && a.key == WORD(msg->wParam) && bool(a.fVirt & FALT) == alt;
         }
-        if (!match) continue;
+        if (!match)
+            continue;
         SendMessageW(window, WM_COMMAND, MAKEWPARAM(a.cmd, 1), 0);
         return 1;
     }

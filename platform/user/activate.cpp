@@ -30,23 +30,27 @@ HWND Activate(HWND window, int how)
         Window* w = nullptr;
         if (window) {
             w = FindL(window);
-            if (!w) return nullptr;
+            if (!w)
+                return nullptr;
             w = TopLevelL(w);
         }
         previous = H(g.active);
         next = H(w);
-        if (g.active == w) return previous;
+        if (g.active == w)
+            return previous;
         // The new state is set before any message goes out, so that a window hiding itself
         // while it hears of losing activation does not start another change.
         g.active = w;
         if (w) {
             ZOrderL(w, HWND_TOP);
-            if (OnScreenL(w)) AddDirtyL(ScreenRectL(w));
+            if (OnScreenL(w))
+                AddDirtyL(ScreenRectL(w));
         }
     }
     if (previous && IsWindow(previous)) {
         Notify(previous, WM_NCACTIVATE, FALSE, 0);
-        if (!StillActive(next)) return previous;
+        if (!StillActive(next))
+            return previous;
         Notify(previous, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, Iconic(previous) ? 1 : 0),
                reinterpret_cast<LPARAM>(next));
     }
@@ -62,7 +66,8 @@ HWND Activate(HWND window, int how)
         std::lock_guard<std::mutex> guard(g.lock);
         stale = g.focus && TopLevelL(g.focus) != g.active;
     }
-    if (stale) ChangeFocus(nullptr);
+    if (stale)
+        ChangeFocus(nullptr);
     return previous;
 }
 
@@ -73,9 +78,11 @@ void ActivateNextAfter(HWND leaving)
     {
         std::lock_guard<std::mutex> guard(g.lock);
         Window* l = FindL(leaving);
-        if (!l) return;
+        if (!l)
+            return;
         l = TopLevelL(l);
-        if (g.active != l) return;
+        if (g.active != l)
+            return;
         auto takes = [&](const Window* w) {
             return w && w != l && OnScreenL(w) && EnabledL(w) && w->owner != l &&
                    !(w->exStyle & WS_EX_NOACTIVATE);
@@ -105,27 +112,33 @@ HWND ChangeFocus(HWND window)
         Window* w = nullptr;
         if (window) {
             w = FindL(window);
-            if (!w) return nullptr;
+            if (!w)
+                return nullptr;
             top = TopLevelL(w)->handle;
             activate = TopLevelL(w) != g.active;
         }
     }
-    if (activate) Activate(top, WA_ACTIVE);
+    if (activate)
+        Activate(top, WA_ACTIVE);
     {
         std::lock_guard<std::mutex> guard(g.lock);
         Window* w = window ? FindL(window) : nullptr;
-        if (window && !w) return nullptr;
+        if (window && !w)
+            return nullptr;
         previous = H(g.focus);
-        if (g.focus == w) return previous;
+        if (g.focus == w)
+            return previous;
         g.focus = w;
     }
-    if (previous && IsWindow(previous)) Notify(previous, WM_KILLFOCUS, WPARAM(window), 0);
+    if (previous && IsWindow(previous))
+        Notify(previous, WM_KILLFOCUS, WPARAM(window), 0);
     bool still = false;
     {
         std::lock_guard<std::mutex> guard(g.lock);
         still = window && H(g.focus) == window;
     }
-    if (still) Notify(window, WM_SETFOCUS, WPARAM(previous), 0);
+    if (still)
+        Notify(window, WM_SETFOCUS, WPARAM(previous), 0);
     return previous;
 }
 
@@ -136,8 +149,10 @@ void ReleaseCaptureFrom(HWND window, bool includeDescendants)
     {
         std::lock_guard<std::mutex> guard(g.lock);
         Window* w = FindL(window);
-        if (!w || !g.capture) return;
-        if (g.capture != w && !(includeDescendants && IsAncestorL(w, g.capture))) return;
+        if (!w || !g.capture)
+            return;
+        if (g.capture != w && !(includeDescendants && IsAncestorL(w, g.capture)))
+            return;
         previous = g.capture->handle;
         g.capture = nullptr;
         CheckTrackingL();
@@ -165,7 +180,8 @@ HWND SetActiveWindow(HWND window)
         std::lock_guard<std::mutex> guard(G().lock);
         if (window) {
             Window* w = FindL(window);
-            if (!w) return nullptr;
+            if (!w)
+                return nullptr;
             if (w->threadId != GetCurrentThreadId()) {
                 SetLastError(ERROR_ACCESS_DENIED);
                 return nullptr;
@@ -186,7 +202,8 @@ HWND GetActiveWindow()
 
 BOOL SetForegroundWindow(HWND window)
 {
-    if (!IsWindow(window)) return FALSE;
+    if (!IsWindow(window))
+        return FALSE;
     Activate(window, WA_ACTIVE);
     return TRUE;
 }
@@ -203,7 +220,8 @@ HWND SetFocus(HWND window)
         std::lock_guard<std::mutex> guard(G().lock);
         if (window) {
             Window* w = FindL(window);
-            if (!w) return nullptr;
+            if (!w)
+                return nullptr;
             if (w->threadId != GetCurrentThreadId()) {
                 SetLastError(ERROR_ACCESS_DENIED);
                 return nullptr;
@@ -229,7 +247,8 @@ HWND SetCapture(HWND window)
     {
         std::lock_guard<std::mutex> guard(g.lock);
         Window* w = FindL(window);
-        if (!w) return nullptr;
+        if (!w)
+            return nullptr;
         previous = H(g.capture);
         g.capture = w;
     }
@@ -245,7 +264,8 @@ BOOL ReleaseCapture()
     HWND previous = nullptr;
     {
         std::lock_guard<std::mutex> guard(g.lock);
-        if (!g.capture || g.capture->threadId != GetCurrentThreadId()) return TRUE;
+        if (!g.capture || g.capture->threadId != GetCurrentThreadId())
+            return TRUE;
         previous = g.capture->handle;
         g.capture = nullptr;
         CheckTrackingL();
@@ -268,9 +288,11 @@ BOOL EnableWindow(HWND window, BOOL enable)
     {
         std::lock_guard<std::mutex> guard(g.lock);
         Window* w = FindL(window);
-        if (!w) return FALSE;
+        if (!w)
+            return FALSE;
         wasDisabled = (w->style & WS_DISABLED) != 0;
-        if (bool(enable) == !wasDisabled) return wasDisabled;
+        if (bool(enable) == !wasDisabled)
+            return wasDisabled;
         if (enable) {
             w->style &= ~WS_DISABLED;
         } else {
@@ -281,7 +303,8 @@ BOOL EnableWindow(HWND window, BOOL enable)
     }
     if (!enable) {
         ReleaseCaptureFrom(window, true);
-        if (focusInside) ChangeFocus(nullptr);
+        if (focusInside)
+            ChangeFocus(nullptr);
     }
     SendMessageW(window, WM_ENABLE, enable ? TRUE : FALSE, 0);
     return wasDisabled;

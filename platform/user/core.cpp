@@ -14,15 +14,19 @@ SIZE ScreenSizeFromEnvironment()
 {
     SIZE size = {1920, 1080};
     const char* text = std::getenv("PLATFORM_SCREEN");
-    if (!text) return size;
+    if (!text)
+        return size;
     char* end = nullptr;
     long width = std::strtol(text, &end, 10);
-    if (end == text || (*end != 'x' && *end != 'X')) return size;
+    if (end == text || (*end != 'x' && *end != 'X'))
+        return size;
     const char* second = end + 1;
     long height = std::strtol(second, &end, 10);
-    if (end == second || *end != '\0') return size;
+    if (end == second || *end != '\0')
+        return size;
     // Screens outside these bounds are refused rather than allocated.
-    if (width < 16 || height < 16 || width > 16384 || height > 16384) return size;
+    if (width < 16 || height < 16 || width > 16384 || height > 16384)
+        return size;
     return SIZE{LONG(width), LONG(height)};
 }
 
@@ -40,12 +44,14 @@ void EndThread(const std::shared_ptr<ThreadState>& state)
             roots.push_back(w.get());
     }
     for (Window* root : roots) {
-        if (!root->gone) RemoveSilentlyL(root);
+        if (!root->gone)
+            RemoveSilentlyL(root);
     }
     for (auto& sent : state->incoming) {
         sent->done = true;
         sent->result = 0;
-        if (sent->sender) sent->sender->wake.notify_all();
+        if (sent->sender)
+            sent->sender->wake.notify_all();
     }
     state->incoming.clear();
     state->posted.clear();
@@ -58,7 +64,8 @@ struct ThreadHolder {
     std::shared_ptr<ThreadState> state;
     ~ThreadHolder()
     {
-        if (state) EndThread(state);
+        if (state)
+            EndThread(state);
     }
 };
 
@@ -96,7 +103,8 @@ std::shared_ptr<ThreadState> CurrentThreadL()
 
 std::shared_ptr<ThreadState> CurrentThread()
 {
-    if (t_thread.state) return t_thread.state;
+    if (t_thread.state)
+        return t_thread.state;
     std::lock_guard<std::mutex> guard(G().lock);
     return CurrentThreadL();
 }
@@ -132,29 +140,34 @@ std::shared_ptr<Window> FindShared(HWND window)
 
 Window* TopLevelL(Window* w)
 {
-    while (w && w->parent) w = w->parent;
+    while (w && w->parent)
+        w = w->parent;
     return w;
 }
 
 bool IsAncestorL(const Window* ancestor, const Window* w)
 {
     for (; w; w = w->parent)
-        if (w == ancestor) return true;
+        if (w == ancestor)
+            return true;
     return false;
 }
 
 bool VisibleL(const Window* w)
 {
     for (; w; w = w->parent)
-        if (!(w->style & WS_VISIBLE)) return false;
+        if (!(w->style & WS_VISIBLE))
+            return false;
     return true;
 }
 
 bool OnScreenL(const Window* w)
 {
-    if (!VisibleL(w)) return false;
+    if (!VisibleL(w))
+        return false;
     for (; w; w = w->parent)
-        if (w->style & WS_MINIMIZE) return false;
+        if (w->style & WS_MINIMIZE)
+            return false;
     return true;
 }
 
@@ -191,30 +204,35 @@ RECT VisibleScreenRectL(const Window* w)
     RECT visible = ScreenRectL(w);
     for (const Window* p = w->parent; p; p = p->parent) {
         RECT parent = ScreenRectL(p);
-        if (!IntersectRect(&visible, &visible, &parent)) return RECT{0, 0, 0, 0};
+        if (!IntersectRect(&visible, &visible, &parent))
+            return RECT{0, 0, 0, 0};
     }
     RECT screen = {0, 0, G().screen.cx, G().screen.cy};
-    if (!IntersectRect(&visible, &visible, &screen)) return RECT{0, 0, 0, 0};
+    if (!IntersectRect(&visible, &visible, &screen))
+        return RECT{0, 0, 0, 0};
     return visible;
 }
 
 bool EffectiveTopmostL(const Window* w)
 {
     for (int depth = 0; w && depth < 64; w = w->owner, ++depth)
-        if (w->exStyle & WS_EX_TOPMOST) return true;
+        if (w->exStyle & WS_EX_TOPMOST)
+            return true;
     return false;
 }
 
 void WakeL(ThreadState* thread)
 {
-    if (!thread) return;
+    if (!thread)
+        return;
     thread->idle = false;
     thread->wake.notify_all();
 }
 
 void WakeAllL()
 {
-    for (auto& [id, thread] : G().threads) WakeL(thread.get());
+    for (auto& [id, thread] : G().threads)
+        WakeL(thread.get());
 }
 
 void AddDirtyL(const RECT& screenRect)
@@ -222,7 +240,8 @@ void AddDirtyL(const RECT& screenRect)
     Wm& g = G();
     RECT screen = {0, 0, g.screen.cx, g.screen.cy};
     RECT part;
-    if (!IntersectRect(&part, &screenRect, &screen)) return;
+    if (!IntersectRect(&part, &screenRect, &screen))
+        return;
     g.dirty.Add(part);
     ++g.generation;
     g.screenChanged.notify_all();
@@ -258,13 +277,17 @@ void NormaliseZOrderL()
             Window* owner = list[i];
             std::vector<Window*> below;
             for (size_t j = i + 1; j < list.size(); ++j)
-                if (list[j]->owner == owner) below.push_back(list[j]);
-            if (below.empty()) continue;
-            for (Window* w : below) list.erase(list.begin() + IndexOf(list, w));
+                if (list[j]->owner == owner)
+                    below.push_back(list[j]);
+            if (below.empty())
+                continue;
+            for (Window* w : below)
+                list.erase(list.begin() + IndexOf(list, w));
             list.insert(list.begin() + IndexOf(list, owner), below.begin(), below.end());
             moved = true;
         }
-        if (!moved) break;
+        if (!moved)
+            break;
     }
 }
 
@@ -281,20 +304,24 @@ void ZOrderL(Window* w, HWND insertAfter)
         if (insertAfter != HWND_TOP && insertAfter != HWND_TOPMOST &&
             insertAfter != HWND_NOTOPMOST) {
             size_t index = IndexOf(siblings, FindL(insertAfter));
-            if (index < siblings.size()) at = index + 1;
+            if (index < siblings.size())
+                at = index + 1;
         }
         siblings.insert(siblings.begin() + at, w);
         return;
     }
     auto& list = G().topLevels;
     list.erase(list.begin() + IndexOf(list, w));
-    if (insertAfter == HWND_TOPMOST) w->exStyle |= WS_EX_TOPMOST;
-    if (insertAfter == HWND_NOTOPMOST || insertAfter == HWND_BOTTOM) w->exStyle &= ~WS_EX_TOPMOST;
+    if (insertAfter == HWND_TOPMOST)
+        w->exStyle |= WS_EX_TOPMOST;
+    if (insertAfter == HWND_NOTOPMOST || insertAfter == HWND_BOTTOM)
+        w->exStyle &= ~WS_EX_TOPMOST;
     Window* after = nullptr;
     if (insertAfter != HWND_TOP && insertAfter != HWND_BOTTOM && insertAfter != HWND_TOPMOST &&
         insertAfter != HWND_NOTOPMOST) {
         after = FindL(insertAfter);
-        if (after && after->parent) after = nullptr;
+        if (after && after->parent)
+            after = nullptr;
     }
     if (insertAfter == HWND_BOTTOM) {
         list.push_back(w);
@@ -303,7 +330,8 @@ void ZOrderL(Window* w, HWND insertAfter)
     } else {
         size_t at = 0;
         if (!EffectiveTopmostL(w))
-            while (at < list.size() && EffectiveTopmostL(list[at])) ++at;
+            while (at < list.size() && EffectiveTopmostL(list[at]))
+                ++at;
         list.insert(list.begin() + at, w);
     }
     // The windows it owns move with it and stay just above it, in their order.
@@ -317,7 +345,8 @@ void ZOrderL(Window* w, HWND insertAfter)
         }
     }
     if (!owned.empty()) {
-        for (Window* o : owned) list.erase(list.begin() + IndexOf(list, o));
+        for (Window* o : owned)
+            list.erase(list.begin() + IndexOf(list, o));
         list.insert(list.begin() + IndexOf(list, w), owned.begin(), owned.end());
     }
     NormaliseZOrderL();
@@ -330,7 +359,8 @@ std::shared_ptr<gdi::Surface> PixelsL(Window* w)
 {
     if (!w->pixels) {
         RECT client = ClientRectL(w);
-        if (w == G().desktop.get()) client = RECT{0, 0, G().screen.cx, G().screen.cy};
+        if (w == G().desktop.get())
+            client = RECT{0, 0, G().screen.cx, G().screen.cy};
         if (client.right > 0 && client.bottom > 0)
             w->pixels = gdi::Surface::Create(client.right, client.bottom);
     }
@@ -341,7 +371,8 @@ void ResizePixelsL(Window* w)
 {
     RECT client = ClientRectL(w);
     std::shared_ptr<gdi::Surface> old = w->pixels;
-    if (old && old->Width() == client.right && old->Height() == client.bottom) return;
+    if (old && old->Width() == client.right && old->Height() == client.bottom)
+        return;
     std::shared_ptr<gdi::Surface> made;
     if (old && client.right > 0 && client.bottom > 0) {
         made = gdi::Surface::Create(client.right, client.bottom);
@@ -359,7 +390,8 @@ void ResizePixelsL(Window* w)
         target.surface = made;
         if (dc.paint) {
             gdi::Target previous;
-            if (gdi::GetDCTarget(dc.dc, &previous)) target.clip = previous.clip;
+            if (gdi::GetDCTarget(dc.dc, &previous))
+                target.clip = previous.clip;
         } else {
             target.clip.push_back(client);
         }
@@ -370,11 +402,13 @@ void ResizePixelsL(Window* w)
 bool MatchesFilter(const MSG& msg, HWND filter, UINT min, UINT max)
 {
     if (filter == reinterpret_cast<HWND>(-1)) {
-        if (msg.hwnd) return false;
+        if (msg.hwnd)
+            return false;
     } else if (filter && msg.hwnd != filter) {
         return false;
     }
-    if (min == 0 && max == 0) return true;
+    if (min == 0 && max == 0)
+        return true;
     return msg.message >= min && msg.message <= max;
 }
 

@@ -40,7 +40,8 @@ struct Resource {
 bool Find(HINSTANCE instance, LPCWSTR name, LPCWSTR type, Resource* out)
 {
     HRSRC found = FindResourceW(instance, name, type);
-    if (!found) return false;
+    if (!found)
+        return false;
     out->data = static_cast<const BYTE*>(LockResource(LoadResource(instance, found)));
     out->size = SizeofResource(instance, found);
     return out->data != nullptr;
@@ -67,7 +68,8 @@ bool DecodePng(const Resource& r, Image* out)
 {
     png_image image = {};
     image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, r.data, r.size)) return false;
+    if (!png_image_begin_read_from_memory(&image, r.data, r.size))
+        return false;
     image.format = PNG_FORMAT_BGRA;
     if (image.width == 0 || image.height == 0 || image.width > 1024 || image.height > 1024) {
         png_image_free(&image);
@@ -88,21 +90,26 @@ bool DecodePng(const Resource& r, Image* out)
 // their alpha (or use the mask when every alpha byte is 0); 24-, 8-, 4- and 1-bit ones the mask.
 bool DecodeDib(const Resource& r, Image* out)
 {
-    if (r.size < 40 || Dword(r.data) < 40) return false;
+    if (r.size < 40 || Dword(r.data) < 40)
+        return false;
     int32_t width = int32_t(Dword(r.data + 4));
     int32_t height = int32_t(Dword(r.data + 8)) / 2;
     int bits = Word(r.data + 14);
     uint32_t compression = Dword(r.data + 16);
     uint32_t used = Dword(r.data + 32);
-    if (width <= 0 || height <= 0 || width > 1024 || height > 1024 || compression != 0) return false;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return false;
+    if (width <= 0 || height <= 0 || width > 1024 || height > 1024 || compression != 0)
+        return false;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32)
+        return false;
     size_t colours = bits <= 8 ? (used ? used : (size_t(1) << bits)) : 0;
-    if (colours > 256) return false;
+    if (colours > 256)
+        return false;
     size_t header = Dword(r.data);
     size_t xorStride = ((size_t(width) * size_t(bits) + 31) / 32) * 4;
     size_t andStride = ((size_t(width) + 31) / 32) * 4;
     size_t needed = header + colours * 4 + xorStride * size_t(height) + andStride * size_t(height);
-    if (needed > r.size) return false;
+    if (needed > r.size)
+        return false;
     const BYTE* table = r.data + header;
     const BYTE* xorBits = table + colours * 4;
     const BYTE* andBits = xorBits + xorStride * size_t(height);
@@ -124,7 +131,8 @@ bool DecodeDib(const Resource& r, Image* out)
                 int perByte = 8 / bits;
                 int shift = 8 - bits * (1 + x % perByte);
                 size_t index = (row[x / perByte] >> shift) & ((1 << bits) - 1);
-                if (index < colours) pixel = Dword(table + index * 4) & 0x00FFFFFF;
+                if (index < colours)
+                    pixel = Dword(table + index * 4) & 0x00FFFFFF;
             }
             out->pixels[size_t(y) * size_t(width) + size_t(x)] = pixel;
         }
@@ -146,7 +154,8 @@ bool DecodeDib(const Resource& r, Image* out)
 std::shared_ptr<Surface> Premultiplied(const Image& image)
 {
     auto surface = Surface::Create(kIconSize, kIconSize);
-    if (!surface) return nullptr;
+    if (!surface)
+        return nullptr;
     for (int y = 0; y < kIconSize; ++y) {
         uint32_t* row = surface->Row(y);
         int sy = y * image.height / kIconSize;
@@ -246,13 +255,16 @@ BOOL DrawIcon(HDC dc, int x, int y, HICON icon)
         picture = it->second;
     }
     platform::gdi::Target target;
-    if (!platform::gdi::GetDCTarget(dc, &target)) return FALSE;
-    if (!target.surface) return TRUE;
+    if (!platform::gdi::GetDCTarget(dc, &target))
+        return FALSE;
+    if (!target.surface)
+        return TRUE;
     platform::gdi::Box box = platform::gdi::DeviceBox(x, y, kIconSize, kIconSize, target.origin);
     platform::gdi::SurfaceLock pixels(target.surface.get(), picture.get());
     for (const RECT& clip : target.clip) {
         RECT area;
-        if (!platform::gdi::ClipBox(box, clip, &area)) continue;
+        if (!platform::gdi::ClipBox(box, clip, &area))
+            continue;
         for (LONG dy = area.top; dy < area.bottom; ++dy) {
             uint32_t* row = target.surface->Row(dy);
             const uint32_t* from = picture->Row(int(dy - box.top));
@@ -262,8 +274,9 @@ BOOL DrawIcon(HDC dc, int x, int y, HICON icon)
                 uint32_t d = row[dx];
                 uint32_t out = 0;
                 for (int shift = 0; shift < 32; shift += 8)
-                    out |= std::min<uint32_t>(255, ((s >> shift) & 0xFF) +
-                                                       platform::gdi::Div255(((d >> shift) & 0xFF) * inverse))
+                    out |= std::min<uint32_t>(
+                               255, ((s >> shift) & 0xFF) +
+                                        platform::gdi::Div255(((d >> shift) & 0xFF) * inverse))
                            << shift;
                 row[dx] = out;
             }

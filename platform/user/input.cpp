@@ -47,11 +47,16 @@ int ButtonKey(int button)
 WPARAM MouseKeys(const BYTE* keys)
 {
     WPARAM flags = 0;
-    if (keys[VK_LBUTTON] & 0x80) flags |= MK_LBUTTON;
-    if (keys[VK_RBUTTON] & 0x80) flags |= MK_RBUTTON;
-    if (keys[VK_MBUTTON] & 0x80) flags |= MK_MBUTTON;
-    if (keys[VK_SHIFT] & 0x80) flags |= MK_SHIFT;
-    if (keys[VK_CONTROL] & 0x80) flags |= MK_CONTROL;
+    if (keys[VK_LBUTTON] & 0x80)
+        flags |= MK_LBUTTON;
+    if (keys[VK_RBUTTON] & 0x80)
+        flags |= MK_RBUTTON;
+    if (keys[VK_MBUTTON] & 0x80)
+        flags |= MK_MBUTTON;
+    if (keys[VK_SHIFT] & 0x80)
+        flags |= MK_SHIFT;
+    if (keys[VK_CONTROL] & 0x80)
+        flags |= MK_CONTROL;
     return flags;
 }
 
@@ -67,11 +72,14 @@ bool IsExtendedKey(UINT vk)
 
 bool LayeredHitL(const Window* w, POINT screen)
 {
-    if (!w->layered || w->layeredAlpha == 0) return false;
-    if (!w->layeredPerPixel) return true;
+    if (!w->layered || w->layeredAlpha == 0)
+        return false;
+    if (!w->layeredPerPixel)
+        return true;
     int x = screen.x - w->rect.left;
     int y = screen.y - w->rect.top;
-    if (x < 0 || y < 0 || x >= w->layered->Width() || y >= w->layered->Height()) return false;
+    if (x < 0 || y < 0 || x >= w->layered->Width() || y >= w->layered->Height())
+        return false;
     std::lock_guard<std::mutex> pixels(w->layered->Lock());
     return (w->layered->Row(y)[x] >> 24) != 0;
 }
@@ -79,9 +87,11 @@ bool LayeredHitL(const Window* w, POINT screen)
 Window* DescendL(Window* w, POINT screen)
 {
     for (Window* child : w->children) {
-        if (!(child->style & WS_VISIBLE) || !EnabledL(child)) continue;
+        if (!(child->style & WS_VISIBLE) || !EnabledL(child))
+            continue;
         RECT r = ScreenRectL(child);
-        if (!PtInRect(&r, screen)) continue;
+        if (!PtInRect(&r, screen))
+            continue;
         return DescendL(child, screen);
     }
     return w;
@@ -109,24 +119,30 @@ Route RouteL(const RawInput& raw)
             target = g.active;
             system = true;
         }
-        if (!target) return route;
+        if (!target)
+            return route;
         route.target = target;
         route.msg.hwnd = target->handle;
-        route.msg.message = e.down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN)
-                                   : (system ? WM_SYSKEYUP : WM_KEYUP);
+        route.msg.message =
+            e.down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
         route.msg.wParam = vk;
         LPARAM l = 1;
-        if (IsExtendedKey(vk)) l |= LPARAM(1) << 24;
-        if (alt) l |= LPARAM(1) << 29;
-        if (wasDown) l |= LPARAM(1) << 30;
-        if (!e.down) l |= LPARAM(1) << 31 | LPARAM(1) << 30;
+        if (IsExtendedKey(vk))
+            l |= LPARAM(1) << 24;
+        if (alt)
+            l |= LPARAM(1) << 29;
+        if (wasDown)
+            l |= LPARAM(1) << 30;
+        if (!e.down)
+            l |= LPARAM(1) << 31 | LPARAM(1) << 30;
         route.msg.lParam = LPARAM(DWORD(l));
         return route;
     }
 
     if (e.kind == InputEvent::Kind::Wheel) {
         Window* target = g.focus ? g.focus : g.active;
-        if (!target) return route;
+        if (!target)
+            return route;
         route.target = target;
         route.msg.hwnd = target->handle;
         route.msg.message = WM_MOUSEWHEEL;
@@ -153,7 +169,8 @@ Route RouteL(const RawInput& raw)
             return route;
         }
     }
-    if (!target) return route;
+    if (!target)
+        return route;
     route.target = target;
     route.msg.hwnd = target->handle;
     POINT origin = ClientOriginL(target);
@@ -210,7 +227,8 @@ void ApplyL(const RawInput& raw, const Route& route)
     }
     uint64_t now = NowL();
     for (auto& [value, w] : g.windows) {
-        if (!w->trackHover) continue;
+        if (!w->trackHover)
+            continue;
         if (std::abs(e.point.x - w->hoverAnchor.x) > kDoubleClickWidth / 2 ||
             std::abs(e.point.y - w->hoverAnchor.y) > kDoubleClickHeight / 2) {
             w->hoverAnchor = e.point;
@@ -228,8 +246,10 @@ bool PostLeavesL(POINT point, ThreadState* me)
     Window* over = HitTestL(point, &disabled);
     bool postedToMe = false;
     for (auto& [value, w] : g.windows) {
-        if (!w->trackLeave && !w->trackHover) continue;
-        if (w.get() == over || w.get() == g.capture) continue;
+        if (!w->trackLeave && !w->trackHover)
+            continue;
+        if (w.get() == over || w.get() == g.capture)
+            continue;
         if (w->trackLeave) {
             MSG msg = {};
             msg.hwnd = w->handle;
@@ -237,7 +257,8 @@ bool PostLeavesL(POINT point, ThreadState* me)
             msg.time = DWORD(NowL());
             msg.pt = point;
             PostL(w->thread.get(), msg);
-            if (w->thread.get() == me) postedToMe = true;
+            if (w->thread.get() == me)
+                postedToMe = true;
         }
         w->trackLeave = false;
         w->trackHover = false;
@@ -251,10 +272,13 @@ Window* HitTestL(POINT screen, bool* disabledTopLevel)
 {
     *disabledTopLevel = false;
     for (Window* w : G().topLevels) {
-        if (!OnScreenL(w)) continue;
+        if (!OnScreenL(w))
+            continue;
         RECT r = ScreenRectL(w);
-        if (!PtInRect(&r, screen)) continue;
-        if ((w->exStyle & WS_EX_LAYERED) && !LayeredHitL(w, screen)) continue;
+        if (!PtInRect(&r, screen))
+            continue;
+        if ((w->exStyle & WS_EX_LAYERED) && !LayeredHitL(w, screen))
+            continue;
         if (!EnabledL(w)) {
             *disabledTopLevel = true;
             return w;
@@ -275,10 +299,12 @@ uint64_t FireHoversL(ThreadState* me)
     uint64_t now = NowL();
     uint64_t next = 0;
     for (auto& [value, w] : g.windows) {
-        if (!w->trackHover || w->thread.get() != me) continue;
+        if (!w->trackHover || w->thread.get() != me)
+            continue;
         uint64_t due = w->hoverStart + w->hoverTime;
         if (due > now) {
-            if (!next || due < next) next = due;
+            if (!next || due < next)
+                next = due;
             continue;
         }
         POINT origin = ClientOriginL(w.get());
@@ -321,19 +347,22 @@ InputResult TakeInput(ThreadState* me, MSG* out, HWND filter, UINT min, UINT max
             WakeL(route.target->thread.get());
             return InputResult::None;
         }
-        if (!MatchesFilter(route.msg, filter, min, max)) return InputResult::None;
+        if (!MatchesFilter(route.msg, filter, min, max))
+            return InputResult::None;
         if (!remove) {
             *out = route.msg;
             return InputResult::Got;
         }
-        bool mouse = raw.event.kind == InputEvent::Kind::Move ||
-                     raw.event.kind == InputEvent::Kind::Button;
+        bool mouse =
+            raw.event.kind == InputEvent::Kind::Move || raw.event.kind == InputEvent::Kind::Button;
         // Leaving comes first: a window the pointer left hears of it before the window it
         // moved to gets the move.
-        if (mouse && PostLeavesL(raw.event.point, me)) return InputResult::Retry;
+        if (mouse && PostLeavesL(raw.event.point, me))
+            return InputResult::Retry;
         g.input.pop_front();
         ApplyL(raw, route);
-        if (mouse) PostLeavesL(g.cursor, nullptr);
+        if (mouse)
+            PostLeavesL(g.cursor, nullptr);
         WakeAllL();
 
         MSG msg = route.msg;
@@ -347,7 +376,8 @@ InputResult TakeInput(ThreadState* me, MSG* out, HWND filter, UINT min, UINT max
         if (activate) {
             LRESULT answer = SendMessageW(msg.hwnd, WM_MOUSEACTIVATE, WPARAM(topHandle),
                                           MAKELPARAM(HTCLIENT, msg.message));
-            if (answer == MA_ACTIVATEANDEAT || answer == MA_NOACTIVATEANDEAT) eat = true;
+            if (answer == MA_ACTIVATEANDEAT || answer == MA_NOACTIVATEANDEAT)
+                eat = true;
             if (answer != MA_NOACTIVATE && answer != MA_NOACTIVATEANDEAT)
                 Activate(topHandle, WA_CLICKACTIVE);
         }
@@ -355,7 +385,8 @@ InputResult TakeInput(ThreadState* me, MSG* out, HWND filter, UINT min, UINT max
             SendMessageW(msg.hwnd, WM_SETCURSOR, WPARAM(msg.hwnd),
                          MAKELPARAM(HTCLIENT, msg.message));
         lock.lock();
-        if (eat || !FindL(msg.hwnd)) return InputResult::Retry;
+        if (eat || !FindL(msg.hwnd))
+            return InputResult::Retry;
         *out = msg;
         return InputResult::Got;
     }
@@ -372,7 +403,8 @@ void PostInput(const InputEvent& event)
     raw.event.point.y = std::clamp<LONG>(event.point.y, 0, g.screen.cy - 1);
     raw.time = DWORD(NowL());
     // A queue nobody reads drops pointer moves first; presses, releases and keys are kept.
-    if (g.input.size() >= kMaxQueuedInput && event.kind == InputEvent::Kind::Move) return;
+    if (g.input.size() >= kMaxQueuedInput && event.kind == InputEvent::Kind::Move)
+        return;
     if (event.kind == InputEvent::Kind::Key) {
         UINT vk = event.virtualKey & 0xFF;
         g.asyncKeys[vk] = event.down ? 0x80 : 0;
@@ -423,7 +455,8 @@ BOOL TrackMouseEvent(LPTRACKMOUSEEVENT track)
     if (track->dwFlags & TME_QUERY) {
         TRACKMOUSEEVENT found = {sizeof(TRACKMOUSEEVENT), 0, nullptr, 0};
         for (auto& [value, w] : g.windows) {
-            if (!w->trackLeave && !w->trackHover) continue;
+            if (!w->trackLeave && !w->trackHover)
+                continue;
             found.hwndTrack = w->handle;
             found.dwFlags = (w->trackLeave ? TME_LEAVE : 0) | (w->trackHover ? TME_HOVER : 0);
             found.dwHoverTime = w->hoverTime;
@@ -433,10 +466,13 @@ BOOL TrackMouseEvent(LPTRACKMOUSEEVENT track)
         return TRUE;
     }
     Window* w = FindL(track->hwndTrack);
-    if (!w) return FALSE;
+    if (!w)
+        return FALSE;
     if (track->dwFlags & TME_CANCEL) {
-        if (track->dwFlags & TME_LEAVE) w->trackLeave = false;
-        if (track->dwFlags & TME_HOVER) w->trackHover = false;
+        if (track->dwFlags & TME_LEAVE)
+            w->trackLeave = false;
+        if (track->dwFlags & TME_HOVER)
+            w->trackHover = false;
         return TRUE;
     }
     bool disabled = false;
@@ -488,11 +524,9 @@ struct SystemCursor {
 };
 
 const SystemCursor kCursors[] = {
-    {32512, CursorShape::Arrow},    {32513, CursorShape::IBeam},
-    {32514, CursorShape::Wait},     {32642, CursorShape::SizeNWSE},
-    {32643, CursorShape::SizeNESW}, {32644, CursorShape::SizeWE},
-    {32645, CursorShape::SizeNS},   {32646, CursorShape::SizeAll},
-    {32649, CursorShape::Hand},
+    {32512, CursorShape::Arrow},    {32513, CursorShape::IBeam},    {32514, CursorShape::Wait},
+    {32642, CursorShape::SizeNWSE}, {32643, CursorShape::SizeNESW}, {32644, CursorShape::SizeWE},
+    {32645, CursorShape::SizeNS},   {32646, CursorShape::SizeAll},  {32649, CursorShape::Hand},
 };
 
 // System cursor handles are small tagged numbers that no other handle uses.
@@ -508,7 +542,8 @@ namespace platform::user {
 CursorShape ShapeOf(HCURSOR cursor)
 {
     for (size_t i = 0; i < std::size(kCursors); ++i)
-        if (CursorHandle(i) == cursor) return kCursors[i].shape;
+        if (CursorHandle(i) == cursor)
+            return kCursors[i].shape;
     return CursorShape::Arrow;
 }
 
@@ -519,7 +554,8 @@ HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name)
     if (!instance && IS_INTRESOURCE(name)) {
         WORD id = WORD(reinterpret_cast<uintptr_t>(name));
         for (size_t i = 0; i < std::size(kCursors); ++i)
-            if (kCursors[i].id == id) return CursorHandle(i);
+            if (kCursors[i].id == id)
+                return CursorHandle(i);
     }
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;

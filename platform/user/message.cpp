@@ -16,10 +16,12 @@ LRESULT CallProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
         std::lock_guard<std::mutex> guard(G().lock);
         Window* w = FindL(window);
-        if (!w) return 0;
+        if (!w)
+            return 0;
         proc = w->proc;
     }
-    if (!proc) return DefWindowProcW(window, message, wParam, lParam);
+    if (!proc)
+        return DefWindowProcW(window, message, wParam, lParam);
     return proc(window, message, wParam, lParam);
 }
 
@@ -37,7 +39,8 @@ void Deliver(const std::shared_ptr<SentMessage>& sent)
             std::lock_guard<std::mutex> guard(G().lock);
             sent->result = result;
             sent->done = true;
-            if (sent->sender) sent->sender->wake.notify_all();
+            if (sent->sender)
+                sent->sender->wake.notify_all();
         }
     } finish{sent};
     finish.result = CallProc(sent->window, sent->message, sent->wParam, sent->lParam);
@@ -56,7 +59,8 @@ LRESULT SendAcross(const std::shared_ptr<ThreadState>& target, HWND window, UINT
     sent->lParam = lParam;
     sent->sender = me;
     std::unique_lock<std::mutex> lock(G().lock);
-    if (!target->alive) return 0;
+    if (!target->alive)
+        return 0;
     target->incoming.push_back(sent);
     WakeL(target.get());
     // A target that waits for another thread to go idle handles sends meanwhile.
@@ -80,9 +84,11 @@ LRESULT SendAcross(const std::shared_ptr<ThreadState>& target, HWND window, UINT
 bool TakePostedL(ThreadState* me, MSG* out, HWND filter, UINT min, UINT max, bool remove)
 {
     for (auto it = me->posted.begin(); it != me->posted.end(); ++it) {
-        if (!MatchesFilter(*it, filter, min, max)) continue;
+        if (!MatchesFilter(*it, filter, min, max))
+            continue;
         *out = *it;
-        if (remove) me->posted.erase(it);
+        if (remove)
+            me->posted.erase(it);
         return true;
     }
     return false;
@@ -96,10 +102,13 @@ bool TakeTimerL(ThreadState* me, MSG* out, HWND filter, UINT min, UINT max, bool
     Timer* chosen = nullptr;
     for (Timer& t : me->timers) {
         probe.hwnd = t.window;
-        if (t.due > now || !MatchesFilter(probe, filter, min, max)) continue;
-        if (!chosen || t.due < chosen->due) chosen = &t;
+        if (t.due > now || !MatchesFilter(probe, filter, min, max))
+            continue;
+        if (!chosen || t.due < chosen->due)
+            chosen = &t;
     }
-    if (!chosen) return false;
+    if (!chosen)
+        return false;
     out->hwnd = chosen->window;
     out->message = WM_TIMER;
     out->wParam = chosen->id;
@@ -108,7 +117,8 @@ bool TakeTimerL(ThreadState* me, MSG* out, HWND filter, UINT min, UINT max, bool
     out->pt = G().cursor;
     if (remove) {
         chosen->due += chosen->elapse;
-        if (chosen->due <= now) chosen->due = now + chosen->elapse;
+        if (chosen->due <= now)
+            chosen->due = now + chosen->elapse;
     }
     return true;
 }
@@ -117,7 +127,8 @@ uint64_t NextTimerDueL(ThreadState* me)
 {
     uint64_t next = 0;
     for (const Timer& t : me->timers)
-        if (!next || t.due < next) next = t.due;
+        if (!next || t.due < next)
+            next = t.due;
     return next;
 }
 
@@ -138,13 +149,17 @@ bool Fetch(MSG* out, HWND filter, UINT min, UINT max, bool remove, bool wait)
             lock.unlock();
             Deliver(in);
             lock.lock();
-            if (!out) return true;
+            if (!out)
+                return true;
             continue;
         }
-        if (TakePostedL(me.get(), msg, filter, min, max, take)) break;
+        if (TakePostedL(me.get(), msg, filter, min, max, take))
+            break;
         InputResult input = TakeInput(me.get(), msg, filter, min, max, take, lock);
-        if (input == InputResult::Got) break;
-        if (input == InputResult::Retry) continue;
+        if (input == InputResult::Got)
+            break;
+        if (input == InputResult::Retry)
+            continue;
         bool threadFilter = !filter || filter == reinterpret_cast<HWND>(-1);
         bool quitInRange = (min == 0 && max == 0) || (WM_QUIT >= min && WM_QUIT <= max);
         if (me->quit && threadFilter && quitInRange) {
@@ -153,7 +168,8 @@ bool Fetch(MSG* out, HWND filter, UINT min, UINT max, bool remove, bool wait)
             msg->wParam = WPARAM(me->quitCode);
             msg->time = DWORD(NowL());
             msg->pt = g.cursor;
-            if (take) me->quit = false;
+            if (take)
+                me->quit = false;
             break;
         }
         MSG paint = {};
@@ -168,15 +184,20 @@ bool Fetch(MSG* out, HWND filter, UINT min, UINT max, bool remove, bool wait)
             }
         }
         uint64_t hoverDue = FireHoversL(me.get());
-        if (!me->posted.empty() && TakePostedL(me.get(), msg, filter, min, max, take)) break;
-        if (TakeTimerL(me.get(), msg, filter, min, max, take)) break;
-        if (!wait) return false;
-        if (!out && (!me->posted.empty() || me->quit)) return true;
+        if (!me->posted.empty() && TakePostedL(me.get(), msg, filter, min, max, take))
+            break;
+        if (TakeTimerL(me.get(), msg, filter, min, max, take))
+            break;
+        if (!wait)
+            return false;
+        if (!out && (!me->posted.empty() || me->quit))
+            return true;
 
         me->idle = true;
         g.idleChanged.notify_all();
         uint64_t due = NextTimerDueL(me.get());
-        if (hoverDue && (!due || hoverDue < due)) due = hoverDue;
+        if (hoverDue && (!due || hoverDue < due))
+            due = hoverDue;
         if (due && !g.manualClock) {
             uint64_t now = NowL();
             auto wait_for = std::chrono::milliseconds(due > now ? due - now : 0);
@@ -185,9 +206,11 @@ bool Fetch(MSG* out, HWND filter, UINT min, UINT max, bool remove, bool wait)
             me->wake.wait(lock);
         }
         me->idle = false;
-        if (!out) return true;
+        if (!out)
+            return true;
     }
-    if (take) me->last = *msg;
+    if (take)
+        me->last = *msg;
     return true;
 }
 
@@ -199,7 +222,8 @@ void Notify(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
         std::lock_guard<std::mutex> guard(G().lock);
         Window* w = FindL(window);
-        if (!w) return;
+        if (!w)
+            return;
         target = w->thread;
         if (target->id != GetCurrentThreadId()) {
             auto sent = std::make_shared<SentMessage>();
@@ -222,11 +246,12 @@ Window* FindPaintWindowL(ThreadState* thread, HWND filter)
     while (!stack.empty()) {
         Window* w = stack.back();
         stack.pop_back();
-        if (!(w->style & WS_VISIBLE)) continue;
-        if (w->thread.get() == thread && !w->update.Empty() &&
-            (!filter || filter == w->handle))
+        if (!(w->style & WS_VISIBLE))
+            continue;
+        if (w->thread.get() == thread && !w->update.Empty() && (!filter || filter == w->handle))
             return w;
-        for (auto it = w->children.rbegin(); it != w->children.rend(); ++it) stack.push_back(*it);
+        for (auto it = w->children.rbegin(); it != w->children.rend(); ++it)
+            stack.push_back(*it);
     }
     return nullptr;
 }
@@ -241,19 +266,23 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         std::vector<HWND> targets;
         {
             std::lock_guard<std::mutex> guard(G().lock);
-            for (Window* w : G().topLevels) targets.push_back(w->handle);
+            for (Window* w : G().topLevels)
+                targets.push_back(w->handle);
         }
-        for (HWND target : targets) SendMessageW(target, message, wParam, lParam);
+        for (HWND target : targets)
+            SendMessageW(target, message, wParam, lParam);
         return 0;
     }
     std::shared_ptr<ThreadState> target;
     {
         std::lock_guard<std::mutex> guard(G().lock);
         Window* w = FindL(window);
-        if (!w) return 0;
+        if (!w)
+            return 0;
         target = w->thread;
     }
-    if (target->id == GetCurrentThreadId()) return CallProc(window, message, wParam, lParam);
+    if (target->id == GetCurrentThreadId())
+        return CallProc(window, message, wParam, lParam);
     return SendAcross(target, window, message, wParam, lParam);
 }
 
@@ -270,7 +299,8 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     msg.pt = g.cursor;
     if (window == HWND_BROADCAST) {
         for (Window* w : g.topLevels) {
-            if (w->thread->posted.size() >= kMaxPosted) continue;
+            if (w->thread->posted.size() >= kMaxPosted)
+                continue;
             msg.hwnd = w->handle;
             PostL(w->thread.get(), msg);
         }
@@ -281,7 +311,8 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         target = CurrentThreadL().get();
     } else {
         Window* w = FindL(window);
-        if (!w) return FALSE;
+        if (!w)
+            return FALSE;
         target = w->thread.get();
     }
     if (target->posted.size() >= kMaxPosted) {
@@ -345,7 +376,7 @@ BOOL PeekMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT r
         return FALSE;
     }
     return Fetch(msg, window, filterMin, filterMax, (remove & PM_REMOVE) != 0, false) ? TRUE
-                                                                                     : FALSE;
+                                                                                      : FALSE;
 }
 
 BOOL WaitMessage()
@@ -356,7 +387,8 @@ BOOL WaitMessage()
 
 LRESULT DispatchMessageW(const MSG* msg)
 {
-    if (!msg) return 0;
+    if (!msg)
+        return 0;
     if (msg->message == WM_TIMER && msg->lParam) {
         // Only the procedure of a live timer is called, never an arbitrary lParam.
         TIMERPROC proc = nullptr;
@@ -368,14 +400,17 @@ LRESULT DispatchMessageW(const MSG* msg)
                     reinterpret_cast<LPARAM>(t.proc) == msg->lParam)
                     proc = t.proc;
         }
-        if (proc) proc(msg->hwnd, WM_TIMER, msg->wParam, msg->time);
+        if (proc)
+            proc(msg->hwnd, WM_TIMER, msg->wParam, msg->time);
         return 0;
     }
-    if (!msg->hwnd) return 0;
+    if (!msg->hwnd)
+        return 0;
     {
         std::lock_guard<std::mutex> guard(G().lock);
         Window* w = FindL(msg->hwnd);
-        if (!w) return 0;
+        if (!w)
+            return 0;
         if (w->threadId != GetCurrentThreadId()) {
             SetLastError(ERROR_WINDOW_OF_OTHER_THREAD);
             return 0;
@@ -390,16 +425,21 @@ namespace {
 WCHAR CharacterOf(UINT vk, bool shift, bool control)
 {
     if (vk >= 'A' && vk <= 'Z') {
-        if (control) return WCHAR(vk - 'A' + 1);
+        if (control)
+            return WCHAR(vk - 'A' + 1);
         return shift ? WCHAR(vk) : WCHAR(vk - 'A' + 'a');
     }
     if (control) {
-        if (vk == VK_RETURN) return L'\n';
-        if (vk == VK_ESCAPE) return 27;
-        if (vk == VK_BACK) return 127;
+        if (vk == VK_RETURN)
+            return L'\n';
+        if (vk == VK_ESCAPE)
+            return 27;
+        if (vk == VK_BACK)
+            return 127;
         return 0;
     }
-    if (vk >= '0' && vk <= '9') return shift ? L")!@#$%^&*("[vk - '0'] : WCHAR(vk);
+    if (vk >= '0' && vk <= '9')
+        return shift ? L")!@#$%^&*("[vk - '0'] : WCHAR(vk);
     struct Oem {
         UINT vk;
         WCHAR plain;
@@ -410,14 +450,21 @@ WCHAR CharacterOf(UINT vk, bool shift, bool control)
                               {0xC0, L'`', L'~'}, {0xDB, L'[', L'{'}, {0xDC, L'\\', L'|'},
                               {0xDD, L']', L'}'}, {0xDE, L'\'', L'"'}};
     for (const Oem& o : oem)
-        if (o.vk == vk) return shift ? o.shifted : o.plain;
+        if (o.vk == vk)
+            return shift ? o.shifted : o.plain;
     switch (vk) {
-    case VK_SPACE: return L' ';
-    case VK_RETURN: return L'\r';
-    case VK_ESCAPE: return 27;
-    case VK_BACK: return 8;
-    case VK_TAB: return 9;
-    default: return 0;
+        case VK_SPACE:
+            return L' ';
+        case VK_RETURN:
+            return L'\r';
+        case VK_ESCAPE:
+            return 27;
+        case VK_BACK:
+            return 8;
+        case VK_TAB:
+            return 9;
+        default:
+            return 0;
     }
 }
 
@@ -425,16 +472,21 @@ WCHAR CharacterOf(UINT vk, bool shift, bool control)
 
 BOOL TranslateMessage(const MSG* msg)
 {
-    if (!msg) return FALSE;
+    if (!msg)
+        return FALSE;
     UINT m = msg->message;
-    if (m != WM_KEYDOWN && m != WM_KEYUP && m != WM_SYSKEYDOWN && m != WM_SYSKEYUP) return FALSE;
-    if (m == WM_KEYUP || m == WM_SYSKEYUP) return TRUE;
+    if (m != WM_KEYDOWN && m != WM_KEYUP && m != WM_SYSKEYDOWN && m != WM_SYSKEYUP)
+        return FALSE;
+    if (m == WM_KEYUP || m == WM_SYSKEYUP)
+        return TRUE;
     bool shift = GetKeyState(VK_SHIFT) < 0;
     bool control = GetKeyState(VK_CONTROL) < 0;
     bool alt = GetKeyState(VK_MENU) < 0;
-    if (control && alt) return TRUE;
+    if (control && alt)
+        return TRUE;
     WCHAR ch = CharacterOf(UINT(msg->wParam), shift, control);
-    if (ch) PostMessageW(msg->hwnd, m == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR, ch, msg->lParam);
+    if (ch)
+        PostMessageW(msg->hwnd, m == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR, ch, msg->lParam);
     return TRUE;
 }
 
@@ -446,7 +498,8 @@ DWORD GetMessageTime()
 
 LRESULT CallWindowProcW(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (!proc) return 0;
+    if (!proc)
+        return 0;
     return proc(window, message, wParam, lParam);
 }
 
@@ -460,7 +513,8 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerProc)
     auto me = CurrentThreadL();
     if (window) {
         Window* w = FindL(window);
-        if (!w) return 0;
+        if (!w)
+            return 0;
         if (w->threadId != me->id) {
             SetLastError(ERROR_ACCESS_DENIED);
             return 0;

@@ -23,7 +23,8 @@ HDC MakeDcL(Window* w, const std::vector<RECT>& clip, bool paint)
     target.surface = PixelsL(w);
     target.clip = clip;
     HDC dc = platform::gdi::CreateSurfaceDC(target);
-    if (!dc) return nullptr;
+    if (!dc)
+        return nullptr;
     w->dcs.push_back(Window::Dc{dc, paint});
     G().windowDcs[dc] = w->handle;
     return dc;
@@ -36,16 +37,20 @@ bool ForgetDc(HWND window, HDC dc)
     Wm& g = G();
     std::lock_guard<std::mutex> guard(g.lock);
     auto it = g.windowDcs.find(dc);
-    if (it == g.windowDcs.end()) return false;
-    if (window && it->second != window) return false;
+    if (it == g.windowDcs.end())
+        return false;
+    if (window && it->second != window)
+        return false;
     HWND owner = it->second;
     g.windowDcs.erase(it);
     Window* w = IsDesktop(owner) ? g.desktop.get() : nullptr;
     if (!w) {
         auto found = g.windows.find(reinterpret_cast<uintptr_t>(owner));
-        if (found != g.windows.end()) w = found->second.get();
+        if (found != g.windows.end())
+            w = found->second.get();
     }
-    if (!w) return true;
+    if (!w)
+        return true;
     w->dcs.erase(std::remove_if(w->dcs.begin(), w->dcs.end(),
                                 [&](const Window::Dc& d) { return d.dc == dc; }),
                  w->dcs.end());
@@ -63,10 +68,12 @@ LRESULT Erase(HWND window, const std::vector<RECT>& region)
     {
         std::lock_guard<std::mutex> guard(G().lock);
         Window* w = FindL(window);
-        if (!w) return 0;
+        if (!w)
+            return 0;
         dc = MakeDcL(w, region, true);
     }
-    if (!dc) return 0;
+    if (!dc)
+        return 0;
     LRESULT erased = SendMessageW(window, WM_ERASEBKGND, WPARAM(dc), 0);
     ForgetDc(window, dc);
     DeleteDC(dc);
@@ -76,14 +83,16 @@ LRESULT Erase(HWND window, const std::vector<RECT>& region)
 void AddLayersL(Window* w, ScreenWindow* out)
 {
     RECT clip = VisibleScreenRectL(w);
-    if (IsRectEmpty(&clip)) return;
+    if (IsRectEmpty(&clip))
+        return;
     ScreenLayer layer;
     layer.pixels = w->pixels;
     layer.origin = ClientOriginL(w);
     layer.clip = clip;
     out->layers.push_back(layer);
     for (auto it = w->children.rbegin(); it != w->children.rend(); ++it)
-        if ((*it)->style & WS_VISIBLE) AddLayersL(*it, out);
+        if ((*it)->style & WS_VISIBLE)
+            AddLayersL(*it, out);
 }
 
 }  // namespace
@@ -92,16 +101,19 @@ HBRUSH SysColorBrush(int index)
 {
     static std::mutex lock;
     static HBRUSH brushes[32] = {};
-    if (index < 0 || index >= 32) return nullptr;
+    if (index < 0 || index >= 32)
+        return nullptr;
     std::lock_guard<std::mutex> guard(lock);
-    if (!brushes[index]) brushes[index] = CreateSolidBrush(GetSysColor(index));
+    if (!brushes[index])
+        brushes[index] = CreateSolidBrush(GetSysColor(index));
     return brushes[index];
 }
 
 HBRUSH ClassBrush(HBRUSH background)
 {
     uintptr_t value = reinterpret_cast<uintptr_t>(background);
-    if (value > 0 && value <= 32) return SysColorBrush(int(value) - 1);
+    if (value > 0 && value <= 32)
+        return SysColorBrush(int(value) - 1);
     return background;
 }
 
@@ -115,12 +127,14 @@ ScreenState TakeScreenState()
     state.desktop = g.desktop->pixels;
     for (auto it = g.topLevels.rbegin(); it != g.topLevels.rend(); ++it) {
         Window* w = *it;
-        if (!OnScreenL(w)) continue;
+        if (!OnScreenL(w))
+            continue;
         ScreenWindow window;
         window.window = w->handle;
         window.rect = ScreenRectL(w);
         if (w->exStyle & WS_EX_LAYERED) {
-            if (!w->layered) continue;
+            if (!w->layered)
+                continue;
             window.layered = true;
             window.constantAlpha = w->layeredAlpha;
             window.perPixelAlpha = w->layeredPerPixel;
@@ -168,18 +182,22 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase)
     if (!window) {
         for (auto& [value, w] : g.windows) {
             w->update.Add(ClientRectL(w.get()));
-            if (erase) w->erase = true;
+            if (erase)
+                w->erase = true;
             WakeL(w->thread.get());
         }
         return TRUE;
     }
     Window* w = FindL(window);
-    if (!w) return FALSE;
+    if (!w)
+        return FALSE;
     RECT client = ClientRectL(w);
     RECT area = client;
-    if (rect && !IntersectRect(&area, rect, &client)) return TRUE;
+    if (rect && !IntersectRect(&area, rect, &client))
+        return TRUE;
     w->update.Add(area);
-    if (erase) w->erase = true;
+    if (erase)
+        w->erase = true;
     WakeL(w->thread.get());
     return TRUE;
 }
@@ -188,12 +206,14 @@ BOOL ValidateRect(HWND window, const RECT* rect)
 {
     std::lock_guard<std::mutex> guard(G().lock);
     Window* w = FindL(window);
-    if (!w) return FALSE;
+    if (!w)
+        return FALSE;
     if (rect)
         w->update.Subtract(*rect);
     else
         w->update.Clear();
-    if (w->update.Empty()) w->erase = false;
+    if (w->update.Empty())
+        w->erase = false;
     return TRUE;
 }
 
@@ -205,15 +225,19 @@ BOOL GetUpdateRect(HWND window, LPRECT rect, BOOL erase)
     {
         std::lock_guard<std::mutex> guard(G().lock);
         Window* w = FindL(window);
-        if (!w) return FALSE;
+        if (!w)
+            return FALSE;
         w->update.Intersect(ClientRectL(w));
         bounds = w->update.Bounds();
         region = w->update.Rects();
         pending = erase && w->erase && !region.empty();
-        if (pending) w->erase = false;
+        if (pending)
+            w->erase = false;
     }
-    if (pending) Erase(window, region);
-    if (rect) *rect = bounds;
+    if (pending)
+        Erase(window, region);
+    if (rect)
+        *rect = bounds;
     return region.empty() ? FALSE : TRUE;
 }
 
@@ -223,17 +247,21 @@ BOOL UpdateWindow(HWND window)
     {
         std::lock_guard<std::mutex> guard(G().lock);
         Window* w = FindL(window);
-        if (!w) return FALSE;
+        if (!w)
+            return FALSE;
         std::vector<Window*> stack{w};
         while (!stack.empty()) {
             Window* v = stack.back();
             stack.pop_back();
-            if (!(v->style & WS_VISIBLE)) continue;
-            if (!v->update.Empty()) due.push_back(v->handle);
+            if (!(v->style & WS_VISIBLE))
+                continue;
+            if (!v->update.Empty())
+                due.push_back(v->handle);
             for (auto it = v->children.rbegin(); it != v->children.rend(); ++it)
                 stack.push_back(*it);
         }
-        if (!VisibleL(w)) due.clear();
+        if (!VisibleL(w))
+            due.clear();
     }
     for (HWND v : due) {
         bool still = false;
@@ -242,7 +270,8 @@ BOOL UpdateWindow(HWND window)
             Window* w = FindL(v);
             still = w && !w->update.Empty();
         }
-        if (still) SendMessageW(v, WM_PAINT, 0, 0);
+        if (still)
+            SendMessageW(v, WM_PAINT, 0, 0);
     }
     return TRUE;
 }
@@ -259,7 +288,8 @@ HDC BeginPaint(HWND window, LPPAINTSTRUCT paint)
     {
         std::lock_guard<std::mutex> guard(G().lock);
         Window* w = FindL(window);
-        if (!w) return nullptr;
+        if (!w)
+            return nullptr;
         w->update.Intersect(ClientRectL(w));
         Region region = w->update;
         erase = w->erase;
@@ -268,16 +298,20 @@ HDC BeginPaint(HWND window, LPPAINTSTRUCT paint)
         dc = MakeDcL(w, region.Rects(), true);
         paint->rcPaint = region.Bounds();
     }
-    if (!dc) return nullptr;
+    if (!dc)
+        return nullptr;
     paint->hdc = dc;
-    if (erase) paint->fErase = SendMessageW(window, WM_ERASEBKGND, WPARAM(dc), 0) ? FALSE : TRUE;
+    if (erase)
+        paint->fErase = SendMessageW(window, WM_ERASEBKGND, WPARAM(dc), 0) ? FALSE : TRUE;
     return dc;
 }
 
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint)
 {
-    if (!paint || !paint->hdc) return FALSE;
-    if (ForgetDc(window, paint->hdc)) DeleteDC(paint->hdc);
+    if (!paint || !paint->hdc)
+        return FALSE;
+    if (ForgetDc(window, paint->hdc))
+        DeleteDC(paint->hdc);
     return TRUE;
 }
 
@@ -286,14 +320,16 @@ HDC GetDC(HWND window)
     Wm& g = G();
     std::lock_guard<std::mutex> guard(g.lock);
     Window* w = (!window || IsDesktop(window)) ? g.desktop.get() : FindL(window);
-    if (!w) return nullptr;
+    if (!w)
+        return nullptr;
     RECT client = w == g.desktop.get() ? RECT{0, 0, g.screen.cx, g.screen.cy} : ClientRectL(w);
     return MakeDcL(w, {client}, false);
 }
 
 int ReleaseDC(HWND window, HDC dc)
 {
-    if (!ForgetDc(window && !IsDesktop(window) ? window : nullptr, dc)) return 0;
+    if (!ForgetDc(window && !IsDesktop(window) ? window : nullptr, dc))
+        return 0;
     DeleteDC(dc);
     return 1;
 }
@@ -301,11 +337,16 @@ int ReleaseDC(HWND window, HDC dc)
 DWORD GetSysColor(int index)
 {
     switch (index) {
-    case COLOR_WINDOW: return RGB(255, 255, 255);
-    case COLOR_WINDOWTEXT: return RGB(0, 0, 0);
-    case COLOR_BTNFACE: return RGB(240, 240, 240);
-    case COLOR_BTNTEXT: return RGB(0, 0, 0);
-    default: return 0;
+        case COLOR_WINDOW:
+            return RGB(255, 255, 255);
+        case COLOR_WINDOWTEXT:
+            return RGB(0, 0, 0);
+        case COLOR_BTNFACE:
+            return RGB(240, 240, 240);
+        case COLOR_BTNTEXT:
+            return RGB(0, 0, 0);
+        default:
+            return 0;
     }
 }
 
@@ -326,7 +367,8 @@ BOOL UpdateLayeredWindow(HWND window, HDC hdcDst, POINT* pointDst, SIZE* size, H
     {
         std::lock_guard<std::mutex> guard(g.lock);
         Window* w = FindL(window);
-        if (!w) return FALSE;
+        if (!w)
+            return FALSE;
         if (!(w->exStyle & WS_EX_LAYERED) || w->parent) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
@@ -335,8 +377,8 @@ BOOL UpdateLayeredWindow(HWND window, HDC hdcDst, POINT* pointDst, SIZE* size, H
     }
     SIZE newSize = size ? *size : SIZE{current.right - current.left, current.bottom - current.top};
     POINT newPos = pointDst ? *pointDst : POINT{current.left, current.top};
-    bool resized = newSize.cx != current.right - current.left ||
-                   newSize.cy != current.bottom - current.top;
+    bool resized =
+        newSize.cx != current.right - current.left || newSize.cy != current.bottom - current.top;
     if (newSize.cx <= 0 || newSize.cy <= 0 || (resized && !hdcSrc)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -345,7 +387,8 @@ BOOL UpdateLayeredWindow(HWND window, HDC hdcDst, POINT* pointDst, SIZE* size, H
     std::shared_ptr<platform::gdi::Surface> picture;
     if (hdcSrc) {
         platform::gdi::Target source;
-        if (!platform::gdi::GetDCTarget(hdcSrc, &source)) return FALSE;
+        if (!platform::gdi::GetDCTarget(hdcSrc, &source))
+            return FALSE;
         picture = platform::gdi::Surface::Create(newSize.cx, newSize.cy);
         if (!picture) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -358,10 +401,12 @@ BOOL UpdateLayeredWindow(HWND window, HDC hdcDst, POINT* pointDst, SIZE* size, H
             std::lock_guard<std::mutex> pixels(source.surface->Lock());
             for (int y = 0; y < newSize.cy; ++y) {
                 int64_t row = sy + y;
-                if (row < 0 || row >= source.surface->Height()) continue;
+                if (row < 0 || row >= source.surface->Height())
+                    continue;
                 int64_t left = std::max<int64_t>(0, -sx);
                 int64_t right = std::min<int64_t>(newSize.cx, source.surface->Width() - sx);
-                if (left >= right) continue;
+                if (left >= right)
+                    continue;
                 std::memcpy(picture->Row(y) + left, source.surface->Row(int(row)) + sx + left,
                             size_t(right - left) * 4);
             }
@@ -373,8 +418,10 @@ BOOL UpdateLayeredWindow(HWND window, HDC hdcDst, POINT* pointDst, SIZE* size, H
 
     std::lock_guard<std::mutex> guard(g.lock);
     Window* w = FindL(window);
-    if (!w) return FALSE;
-    if (picture) w->layered = picture;
+    if (!w)
+        return FALSE;
+    if (picture)
+        w->layered = picture;
     if (flags & ULW_OPAQUE) {
         w->layeredAlpha = 255;
         w->layeredPerPixel = false;
@@ -382,7 +429,8 @@ BOOL UpdateLayeredWindow(HWND window, HDC hdcDst, POINT* pointDst, SIZE* size, H
         w->layeredAlpha = blend->SourceConstantAlpha;
         w->layeredPerPixel = (flags & ULW_ALPHA) && (blend->AlphaFormat & AC_SRC_ALPHA);
     }
-    if (OnScreenL(w)) AddDirtyL(VisibleScreenRectL(w));
+    if (OnScreenL(w))
+        AddDirtyL(VisibleScreenRectL(w));
     CheckTrackingL();
     return TRUE;
 }

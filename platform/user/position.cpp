@@ -24,7 +24,8 @@ void InvalidateTreeL(Window* w)
     }
     WakeL(w->thread.get());
     for (Window* child : w->children)
-        if (child->style & WS_VISIBLE) InvalidateTreeL(child);
+        if (child->style & WS_VISIBLE)
+            InvalidateTreeL(child);
 }
 
 // After a size change: the whole window with CS_HREDRAW / CS_VREDRAW, else what is new.
@@ -38,7 +39,8 @@ void InvalidateResizedL(Window* w, LONG oldWidth, LONG oldHeight)
     if (whole) {
         w->update.Add(client);
     } else {
-        if (client.right > oldWidth) w->update.Add(RECT{oldWidth, 0, client.right, client.bottom});
+        if (client.right > oldWidth)
+            w->update.Add(RECT{oldWidth, 0, client.right, client.bottom});
         if (client.bottom > oldHeight)
             w->update.Add(RECT{0, oldHeight, client.right, client.bottom});
     }
@@ -91,10 +93,13 @@ void SetRectL(Window* w, const RECT& rect, bool redraw, Change* change)
                                                   : SIZE_RESTORED;
     if (change->sized) {
         ResizePixelsL(w);
-        if (redraw) InvalidateResizedL(w, std::max<LONG>(0, oldWidth), std::max<LONG>(0, oldHeight));
+        if (redraw)
+            InvalidateResizedL(w, std::max<LONG>(0, oldWidth), std::max<LONG>(0, oldHeight));
     }
-    if (onScreen) AddDirtyL(oldVisible);
-    if (OnScreenL(w)) AddDirtyL(VisibleScreenRectL(w));
+    if (onScreen)
+        AddDirtyL(oldVisible);
+    if (OnScreenL(w))
+        AddDirtyL(VisibleScreenRectL(w));
 }
 
 // Where a maximised window goes, as WM_GETMINMAXINFO leaves it.
@@ -116,17 +121,21 @@ RECT MaximisedRect(HWND window)
 
 void ShowL(Window* w, bool show)
 {
-    if (bool(w->style & WS_VISIBLE) == show) return;
+    if (bool(w->style & WS_VISIBLE) == show)
+        return;
     if (show) {
         w->style |= WS_VISIBLE;
         // The first top-level window on the screen brings up whatever shows the screen.
-        if (!w->parent) platform::screen::StartPresenter();
+        if (!w->parent)
+            platform::screen::StartPresenter();
         if (VisibleL(w)) {
             InvalidateTreeL(w);
-            if (OnScreenL(w)) AddDirtyL(VisibleScreenRectL(w));
+            if (OnScreenL(w))
+                AddDirtyL(VisibleScreenRectL(w));
         }
     } else {
-        if (OnScreenL(w)) AddDirtyL(VisibleScreenRectL(w));
+        if (OnScreenL(w))
+            AddDirtyL(VisibleScreenRectL(w));
         w->style &= ~WS_VISIBLE;
     }
     CheckTrackingL();
@@ -148,7 +157,8 @@ BOOL GetClientRect(HWND window, LPRECT rect)
         return TRUE;
     }
     Window* w = FindL(window);
-    if (!w) return FALSE;
+    if (!w)
+        return FALSE;
     *rect = ClientRectL(w);
     return TRUE;
 }
@@ -165,7 +175,8 @@ BOOL GetWindowRect(HWND window, LPRECT rect)
         return TRUE;
     }
     Window* w = FindL(window);
-    if (!w) return FALSE;
+    if (!w)
+        return FALSE;
     *rect = ScreenRectL(w);
     return TRUE;
 }
@@ -179,7 +190,8 @@ bool OriginOf(HWND window, POINT* origin)
         return true;
     }
     Window* w = FindL(window);
-    if (!w) return false;
+    if (!w)
+        return false;
     *origin = ClientOriginL(w);
     return true;
 }
@@ -191,7 +203,8 @@ BOOL ClientToScreen(HWND window, LPPOINT point)
     std::lock_guard<std::mutex> guard(G().lock);
     POINT origin;
     if (!point || !window || !OriginOf(window, &origin)) {
-        if (!point || !window) SetLastError(ERROR_INVALID_PARAMETER);
+        if (!point || !window)
+            SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     point->x += origin.x;
@@ -204,7 +217,8 @@ BOOL ScreenToClient(HWND window, LPPOINT point)
     std::lock_guard<std::mutex> guard(G().lock);
     POINT origin;
     if (!point || !window || !OriginOf(window, &origin)) {
-        if (!point || !window) SetLastError(ERROR_INVALID_PARAMETER);
+        if (!point || !window)
+            SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     point->x -= origin.x;
@@ -216,7 +230,8 @@ int MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count)
 {
     std::lock_guard<std::mutex> guard(G().lock);
     POINT a, b;
-    if (!OriginOf(from, &a) || !OriginOf(to, &b)) return 0;
+    if (!OriginOf(from, &a) || !OriginOf(to, &b))
+        return 0;
     LONG dx = a.x - b.x;
     LONG dy = a.y - b.y;
     for (UINT i = 0; points && i < count; ++i) {
@@ -238,7 +253,8 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
     {
         std::lock_guard<std::mutex> guard(g.lock);
         Window* w = FindL(window);
-        if (!w) return FALSE;
+        if (!w)
+            return FALSE;
         RECT& target = (w->style & WS_MINIMIZE) ? w->restore : w->rect;
         RECT rect = target;
         if (!(flags & SWP_NOMOVE)) {
@@ -260,9 +276,11 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
         if (!(flags & SWP_NOZORDER)) {
             bool onScreen = OnScreenL(w);
             ZOrderL(w, insertAfter);
-            if (onScreen) AddDirtyL(VisibleScreenRectL(w));
+            if (onScreen)
+                AddDirtyL(VisibleScreenRectL(w));
         }
-        if ((flags & SWP_SHOWWINDOW) && !(w->style & WS_VISIBLE)) ShowL(w, true);
+        if ((flags & SWP_SHOWWINDOW) && !(w->style & WS_VISIBLE))
+            ShowL(w, true);
         if ((flags & SWP_HIDEWINDOW) && (w->style & WS_VISIBLE)) {
             ShowL(w, false);
             hidActive = !w->parent && g.active == w;
@@ -270,12 +288,16 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
             parent = H(w->parent);
         }
         activate = !(flags & SWP_NOACTIVATE) && !w->parent && OnScreenL(w);
-        if (change.moved || change.sized || !(flags & SWP_NOZORDER)) CheckTrackingL();
+        if (change.moved || change.sized || !(flags & SWP_NOZORDER))
+            CheckTrackingL();
     }
     SendChange(window, change);
-    if (hidActive) ActivateNextAfter(window);
-    if (hidFocus) ChangeFocus(parent);
-    if (activate) Activate(window, WA_ACTIVE);
+    if (hidActive)
+        ActivateNextAfter(window);
+    if (hidFocus)
+        ChangeFocus(parent);
+    if (activate)
+        Activate(window, WA_ACTIVE);
     return TRUE;
 }
 
@@ -300,7 +322,8 @@ BOOL ShowWindow(HWND window, int command)
     {
         std::lock_guard<std::mutex> guard(g.lock);
         Window* w = FindL(window);
-        if (!w) return FALSE;
+        if (!w)
+            return FALSE;
         wasVisible = (w->style & WS_VISIBLE) != 0;
         child = w->parent != nullptr;
         minimised = (w->style & WS_MINIMIZE) != 0;
@@ -308,7 +331,8 @@ BOOL ShowWindow(HWND window, int command)
     }
 
     if (command == SW_HIDE) {
-        if (!wasVisible) return FALSE;
+        if (!wasVisible)
+            return FALSE;
         SendMessageW(window, WM_SHOWWINDOW, FALSE, 0);
         bool hidActive = false;
         bool hidFocus = false;
@@ -316,67 +340,74 @@ BOOL ShowWindow(HWND window, int command)
         {
             std::lock_guard<std::mutex> guard(g.lock);
             Window* w = FindL(window);
-            if (!w) return TRUE;
+            if (!w)
+                return TRUE;
             ShowL(w, false);
             hidActive = !w->parent && g.active == w;
             hidFocus = g.focus && IsAncestorL(w, g.focus);
             parent = H(w->parent);
         }
-        if (hidActive) ActivateNextAfter(window);
-        if (hidFocus) ChangeFocus(parent);
+        if (hidActive)
+            ActivateNextAfter(window);
+        if (hidFocus)
+            ChangeFocus(parent);
         return TRUE;
     }
 
     bool activate = false;
     int placement = 0;  // 0 keep, 1 restore, 2 maximise, 3 minimise
     switch (command) {
-    case SW_SHOWNORMAL:
-    case SW_RESTORE:
-        activate = true;
-        placement = (minimised || maximised) ? 1 : 0;
-        break;
-    case SW_SHOW:
-        activate = true;
-        break;
-    case SW_SHOWNA:
-        break;
-    case SW_SHOWNOACTIVATE:
-        placement = (minimised || maximised) ? 1 : 0;
-        break;
-    case SW_SHOWMAXIMIZED:
-        activate = true;
-        placement = 2;
-        break;
-    case SW_SHOWMINIMIZED:
-        activate = true;
-        placement = 3;
-        break;
-    case SW_MINIMIZE:
-    case SW_SHOWMINNOACTIVE:
-        placement = 3;
-        break;
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
+        case SW_SHOWNORMAL:
+        case SW_RESTORE:
+            activate = true;
+            placement = (minimised || maximised) ? 1 : 0;
+            break;
+        case SW_SHOW:
+            activate = true;
+            break;
+        case SW_SHOWNA:
+            break;
+        case SW_SHOWNOACTIVATE:
+            placement = (minimised || maximised) ? 1 : 0;
+            break;
+        case SW_SHOWMAXIMIZED:
+            activate = true;
+            placement = 2;
+            break;
+        case SW_SHOWMINIMIZED:
+            activate = true;
+            placement = 3;
+            break;
+        case SW_MINIMIZE:
+        case SW_SHOWMINNOACTIVE:
+            placement = 3;
+            break;
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
     }
     // A minimised window that had been maximised is restored to its normal rectangle.
-    if (!wasVisible) SendMessageW(window, WM_SHOWWINDOW, TRUE, 0);
+    if (!wasVisible)
+        SendMessageW(window, WM_SHOWWINDOW, TRUE, 0);
     RECT maximisedRect = {};
-    if (placement == 2) maximisedRect = MaximisedRect(window);
+    if (placement == 2)
+        maximisedRect = MaximisedRect(window);
 
     Change change;
     bool leaving = false;
     {
         std::lock_guard<std::mutex> guard(g.lock);
         Window* w = FindL(window);
-        if (!w) return wasVisible;
+        if (!w)
+            return wasVisible;
         if (placement == 1 && (w->style & (WS_MINIMIZE | WS_MAXIMIZE))) {
             RECT normal = w->restore;
             w->style &= ~(WS_MINIMIZE | WS_MAXIMIZE);
             SetRectL(w, normal, true, &change);
             InvalidateTreeL(w);
         } else if (placement == 2 && !(w->style & WS_MAXIMIZE)) {
-            if (!(w->style & WS_MINIMIZE)) w->restore = w->rect;
+            if (!(w->style & WS_MINIMIZE))
+                w->restore = w->rect;
             w->style &= ~WS_MINIMIZE;
             w->style |= WS_MAXIMIZE;
             SetRectL(w, maximisedRect, true, &change);
@@ -384,10 +415,12 @@ BOOL ShowWindow(HWND window, int command)
             change.sizeType = SIZE_MAXIMIZED;
             InvalidateTreeL(w);
         } else if (placement == 3 && !(w->style & WS_MINIMIZE)) {
-            if (!(w->style & WS_MAXIMIZE)) w->restore = w->rect;
+            if (!(w->style & WS_MAXIMIZE))
+                w->restore = w->rect;
             w->style &= ~WS_MAXIMIZE;
             w->style |= WS_MINIMIZE;
-            if (OnScreenL(w) || VisibleL(w)) AddDirtyL(VisibleScreenRectL(w));
+            if (OnScreenL(w) || VisibleL(w))
+                AddDirtyL(VisibleScreenRectL(w));
             SetRectL(w, RECT{-32000, -32000, -32000, -32000}, false, &change);
             change.sized = true;
             change.sizeType = SIZE_MINIMIZED;
@@ -397,15 +430,18 @@ BOOL ShowWindow(HWND window, int command)
         CheckTrackingL();
     }
     SendChange(window, change);
-    if (leaving) ActivateNextAfter(window);
-    if (activate && !child) Activate(window, WA_ACTIVE);
+    if (leaving)
+        ActivateNextAfter(window);
+    if (activate && !child)
+        Activate(window, WA_ACTIVE);
     return wasVisible;
 }
 
 BOOL IsWindowVisible(HWND window)
 {
     std::lock_guard<std::mutex> guard(G().lock);
-    if (IsDesktop(window)) return TRUE;
+    if (IsDesktop(window))
+        return TRUE;
     Window* w = FindL(window);
     return w && VisibleL(w);
 }

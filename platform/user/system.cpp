@@ -22,10 +22,12 @@ HMONITOR MonitorFor(const RECT& rect, DWORD flags)
 {
     RECT screen = ScreenRect();
     RECT overlap;
-    if (IntersectRect(&overlap, &rect, &screen)) return TheMonitor();
+    if (IntersectRect(&overlap, &rect, &screen))
+        return TheMonitor();
     // A point or an empty rectangle on the screen still lies on the monitor.
     POINT corner = {rect.left, rect.top};
-    if (PtInRect(&screen, corner)) return TheMonitor();
+    if (PtInRect(&screen, corner))
+        return TheMonitor();
     return flags == MONITOR_DEFAULTTONULL ? nullptr : TheMonitor();
 }
 
@@ -35,30 +37,30 @@ int GetSystemMetrics(int index)
 {
     SIZE screen = G().screen;
     switch (index) {
-    case SM_CXSCREEN:
-    case SM_CXVIRTUALSCREEN:
-        return screen.cx;
-    case SM_CYSCREEN:
-    case SM_CYVIRTUALSCREEN:
-        return screen.cy;
-    case SM_XVIRTUALSCREEN:
-    case SM_YVIRTUALSCREEN:
-        return 0;
-    case SM_CXICON:
-    case SM_CYICON:
-    case SM_CXCURSOR:
-    case SM_CYCURSOR:
-        return 32;
-    case SM_CXSMICON:
-    case SM_CYSMICON:
-        return 16;
-    case SM_CXDOUBLECLK:
-    case SM_CYDOUBLECLK:
-        return 4;
-    case SM_CMONITORS:
-        return 1;
-    default:
-        return 0;
+        case SM_CXSCREEN:
+        case SM_CXVIRTUALSCREEN:
+            return screen.cx;
+        case SM_CYSCREEN:
+        case SM_CYVIRTUALSCREEN:
+            return screen.cy;
+        case SM_XVIRTUALSCREEN:
+        case SM_YVIRTUALSCREEN:
+            return 0;
+        case SM_CXICON:
+        case SM_CYICON:
+        case SM_CXCURSOR:
+        case SM_CYCURSOR:
+            return 32;
+        case SM_CXSMICON:
+        case SM_CYSMICON:
+            return 16;
+        case SM_CXDOUBLECLK:
+        case SM_CYDOUBLECLK:
+            return 4;
+        case SM_CMONITORS:
+            return 1;
+        default:
+            return 0;
     }
 }
 
@@ -81,9 +83,11 @@ HMONITOR MonitorFromWindow(HWND window, DWORD flags)
     RECT rect;
     {
         std::lock_guard<std::mutex> guard(G().lock);
-        if (window == G().desktop->handle) return TheMonitor();
+        if (window == G().desktop->handle)
+            return TheMonitor();
         Window* w = FindL(window);
-        if (!w) return flags == MONITOR_DEFAULTTONULL ? nullptr : TheMonitor();
+        if (!w)
+            return flags == MONITOR_DEFAULTTONULL ? nullptr : TheMonitor();
         // A minimised window counts where it will be restored.
         if (w->style & WS_MINIMIZE) {
             POINT origin = w->parent ? ClientOriginL(w->parent) : POINT{0, 0};
@@ -119,23 +123,26 @@ BOOL SystemParametersInfoW(UINT action, UINT uiParam, PVOID pvParam, UINT winIni
     Wm& g = G();
     std::lock_guard<std::mutex> guard(g.lock);
     switch (action) {
-    case SPI_GETDRAGFULLWINDOWS:
-        if (!pvParam) break;
-        *static_cast<BOOL*>(pvParam) = g.dragFullWindows ? TRUE : FALSE;
-        return TRUE;
-    case SPI_SETDRAGFULLWINDOWS:
-        g.dragFullWindows = uiParam != 0;
-        return TRUE;
-    case SPI_GETWORKAREA:
-        if (!pvParam) break;
-        *static_cast<RECT*>(pvParam) = ScreenRect();
-        return TRUE;
-    case SPI_GETMOUSEHOVERTIME:
-        if (!pvParam) break;
-        *static_cast<UINT*>(pvParam) = 400;
-        return TRUE;
-    default:
-        break;
+        case SPI_GETDRAGFULLWINDOWS:
+            if (!pvParam)
+                break;
+            *static_cast<BOOL*>(pvParam) = g.dragFullWindows ? TRUE : FALSE;
+            return TRUE;
+        case SPI_SETDRAGFULLWINDOWS:
+            g.dragFullWindows = uiParam != 0;
+            return TRUE;
+        case SPI_GETWORKAREA:
+            if (!pvParam)
+                break;
+            *static_cast<RECT*>(pvParam) = ScreenRect();
+            return TRUE;
+        case SPI_GETMOUSEHOVERTIME:
+            if (!pvParam)
+                break;
+            *static_cast<UINT*>(pvParam) = 400;
+            return TRUE;
+        default:
+            break;
     }
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

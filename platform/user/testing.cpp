@@ -54,8 +54,10 @@ void InjectKey(UINT virtualKey, bool down)
 
 void InjectKeys(std::initializer_list<UINT> keys)
 {
-    for (UINT key : keys) InjectKey(key, true);
-    for (auto it = std::rbegin(keys); it != std::rend(keys); ++it) InjectKey(*it, false);
+    for (UINT key : keys)
+        InjectKey(key, true);
+    for (auto it = std::rbegin(keys); it != std::rend(keys); ++it)
+        InjectKey(*it, false);
 }
 
 int PumpMessages(const std::function<bool(MSG&)>& filter)
@@ -69,7 +71,8 @@ int PumpMessages(const std::function<bool(MSG&)>& filter)
             PostQuitMessage(int(msg.wParam));
             break;
         }
-        if (filter && filter(msg)) continue;
+        if (filter && filter(msg))
+            continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
@@ -78,6 +81,9 @@ int PumpMessages(const std::function<bool(MSG&)>& filter)
 
 bool WaitForThreadIdle(DWORD threadId)
 {
+    // A thread waiting for itself would wait for ever.
+    if (threadId == GetCurrentThreadId())
+        return false;
     Wm& g = G();
     std::unique_lock<std::mutex> lock(g.lock);
     std::shared_ptr<ThreadState> me = CurrentThreadL();
@@ -93,8 +99,10 @@ bool WaitForThreadIdle(DWORD threadId)
             continue;
         }
         auto it = g.threads.find(threadId);
-        if (it == g.threads.end() || !it->second->alive) return false;
-        if (it->second->idle) return true;
+        if (it == g.threads.end() || !it->second->alive)
+            return false;
+        if (it->second->idle)
+            return true;
         g.idleChanged.wait(lock);
     }
 }
@@ -103,7 +111,8 @@ void UseManualClock()
 {
     Wm& g = G();
     std::lock_guard<std::mutex> guard(g.lock);
-    if (g.manualClock) return;
+    if (g.manualClock)
+        return;
     g.manualNow = GetTickCount64();
     g.manualClock = true;
 }
@@ -132,19 +141,25 @@ void AdvanceClockAndPump(DWORD milliseconds)
         std::shared_ptr<ThreadState> me = CurrentThreadL();
         uint64_t next = 0;
         for (const Timer& t : me->timers)
-            if (t.due <= target && (!next || t.due < next)) next = t.due;
+            if (t.due <= target && (!next || t.due < next))
+                next = t.due;
         for (auto& [value, w] : g.windows) {
-            if (!w->trackHover || w->thread != me) continue;
+            if (!w->trackHover || w->thread != me)
+                continue;
             uint64_t due = w->hoverStart + w->hoverTime;
-            if (due <= target && (!next || due < next)) next = due;
+            if (due <= target && (!next || due < next))
+                next = due;
         }
-        if (!next) break;
-        if (next > g.manualNow) g.manualNow = next;
+        if (!next)
+            break;
+        if (next > g.manualNow)
+            g.manualNow = next;
         WakeAllL();
     }
     {
         std::lock_guard<std::mutex> guard(g.lock);
-        if (target > g.manualNow) g.manualNow = target;
+        if (target > g.manualNow)
+            g.manualNow = target;
         WakeAllL();
     }
     PumpMessages();
@@ -158,28 +173,32 @@ void CollectTreeL(Window* w, const RECT& within, bool root, std::vector<ScreenLa
 {
     RECT clip;
     RECT rect = ScreenRectL(w);
-    if (!IntersectRect(&clip, &rect, &within)) return;
+    if (!IntersectRect(&clip, &rect, &within))
+        return;
     ScreenLayer layer;
     layer.pixels = root ? PixelsL(w) : w->pixels;
     layer.origin = ClientOriginL(w);
     layer.clip = clip;
     layers->push_back(layer);
     for (auto it = w->children.rbegin(); it != w->children.rend(); ++it)
-        if ((*it)->style & WS_VISIBLE) CollectTreeL(*it, clip, false, layers);
+        if ((*it)->style & WS_VISIBLE)
+            CollectTreeL(*it, clip, false, layers);
 }
 
 }  // namespace
 
 bool ReadWindowPixels(HWND window, std::vector<uint32_t>* pixels, SIZE* size)
 {
-    if (!pixels || !size) return false;
+    if (!pixels || !size)
+        return false;
     Wm& g = G();
     std::vector<ScreenLayer> layers;
     RECT bounds = {};
     {
         std::lock_guard<std::mutex> guard(g.lock);
         Window* w = FindL(window);
-        if (!w) return false;
+        if (!w)
+            return false;
         bounds = ScreenRectL(w);
         if (w->exStyle & WS_EX_LAYERED) {
             // A layered window shows its picture only, or nothing before the first one.
@@ -195,14 +214,17 @@ bool ReadWindowPixels(HWND window, std::vector<uint32_t>* pixels, SIZE* size)
     *size = SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top};
     pixels->assign(size_t(size->cx) * size_t(size->cy), 0);
     for (const ScreenLayer& layer : layers) {
-        if (!layer.pixels) continue;
+        if (!layer.pixels)
+            continue;
         std::lock_guard<std::mutex> lock(layer.pixels->Lock());
         RECT part = layer.clip;
         RECT surface = {layer.origin.x, layer.origin.y, layer.origin.x + layer.pixels->Width(),
                         layer.origin.y + layer.pixels->Height()};
-        if (!IntersectRect(&part, &part, &surface)) continue;
+        if (!IntersectRect(&part, &part, &surface))
+            continue;
         for (LONG y = part.top; y < part.bottom; ++y) {
-            const uint32_t* from = layer.pixels->Row(y - layer.origin.y) + (part.left - layer.origin.x);
+            const uint32_t* from =
+                layer.pixels->Row(y - layer.origin.y) + (part.left - layer.origin.x);
             uint32_t* to = pixels->data() + size_t(y - bounds.top) * size_t(size->cx) +
                            size_t(part.left - bounds.left);
             std::memcpy(to, from, size_t(part.right - part.left) * 4);
@@ -215,7 +237,8 @@ bool SaveWindowPng(HWND window, const std::string& path)
 {
     std::vector<uint32_t> pixels;
     SIZE size;
-    if (!ReadWindowPixels(window, &pixels, &size) || size.cx <= 0 || size.cy <= 0) return false;
+    if (!ReadWindowPixels(window, &pixels, &size) || size.cx <= 0 || size.cy <= 0)
+        return false;
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap = CreateCompatibleBitmap(dc, size.cx, size.cy);
     bool saved = false;

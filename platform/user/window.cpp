@@ -13,7 +13,8 @@ bool SameName(const std::wstring& a, LPCWSTR b)
 {
     size_t n = a.size();
     for (size_t i = 0; i < n; ++i) {
-        if (!b[i] || std::towupper(wint_t(a[i])) != std::towupper(wint_t(b[i]))) return false;
+        if (!b[i] || std::towupper(wint_t(a[i])) != std::towupper(wint_t(b[i])))
+            return false;
     }
     return b[n] == L'\0';
 }
@@ -24,16 +25,20 @@ std::shared_ptr<WindowClass> FindClassL(LPCWSTR name, HINSTANCE instance, bool s
 {
     auto& classes = G().classes;
     auto matches = [&](const std::shared_ptr<WindowClass>& c) {
-        if (IS_INTRESOURCE(name)) return c->atom == ATOM(reinterpret_cast<uintptr_t>(name));
+        if (IS_INTRESOURCE(name))
+            return c->atom == ATOM(reinterpret_cast<uintptr_t>(name));
         return SameName(c->name, name);
     };
     for (auto& c : classes)
-        if (matches(c) && c->instance == instance) return c;
+        if (matches(c) && c->instance == instance)
+            return c;
     for (auto& c : classes)
-        if (matches(c) && (c->style & CS_GLOBALCLASS)) return c;
+        if (matches(c) && (c->style & CS_GLOBALCLASS))
+            return c;
     if (!strict)
         for (auto& c : classes)
-            if (matches(c)) return c;
+            if (matches(c))
+                return c;
     return nullptr;
 }
 
@@ -85,19 +90,27 @@ void Unlink(Window* w)
 void RemoveL(Window* w)
 {
     Wm& g = G();
-    if (w->gone) return;
-    if (OnScreenL(w)) AddDirtyL(VisibleScreenRectL(w));
+    if (w->gone)
+        return;
+    if (OnScreenL(w))
+        AddDirtyL(VisibleScreenRectL(w));
     Unlink(w);
     for (Window* other : g.topLevels)
-        if (other->owner == w) other->owner = nullptr;
-    if (g.active == w) g.active = nullptr;
-    if (g.focus == w) g.focus = nullptr;
-    if (g.capture == w) g.capture = nullptr;
-    if (g.lastClick.window == w->handle) g.lastClick.valid = false;
+        if (other->owner == w)
+            other->owner = nullptr;
+    if (g.active == w)
+        g.active = nullptr;
+    if (g.focus == w)
+        g.focus = nullptr;
+    if (g.capture == w)
+        g.capture = nullptr;
+    if (g.lastClick.window == w->handle)
+        g.lastClick.valid = false;
     if (ThreadState* t = w->thread.get()) {
-        t->timers.erase(std::remove_if(t->timers.begin(), t->timers.end(),
-                                       [&](const Timer& timer) { return timer.window == w->handle; }),
-                        t->timers.end());
+        t->timers.erase(
+            std::remove_if(t->timers.begin(), t->timers.end(),
+                           [&](const Timer& timer) { return timer.window == w->handle; }),
+            t->timers.end());
         t->posted.erase(std::remove_if(t->posted.begin(), t->posted.end(),
                                        [&](const MSG& m) { return m.hwnd == w->handle; }),
                         t->posted.end());
@@ -105,7 +118,8 @@ void RemoveL(Window* w)
             if ((*it)->window == w->handle) {
                 (*it)->done = true;
                 (*it)->result = 0;
-                if ((*it)->sender) (*it)->sender->wake.notify_all();
+                if ((*it)->sender)
+                    (*it)->sender->wake.notify_all();
                 it = t->incoming.erase(it);
             } else {
                 ++it;
@@ -113,9 +127,11 @@ void RemoveL(Window* w)
         }
     }
     // Device contexts still held onto the window draw nowhere from now on.
-    for (const Window::Dc& dc : w->dcs) gdi::SetSurfaceDCTarget(dc.dc, gdi::Target());
+    for (const Window::Dc& dc : w->dcs)
+        gdi::SetSurfaceDCTarget(dc.dc, gdi::Target());
     w->dcs.clear();
-    if (w->windowClass) --w->windowClass->windows;
+    if (w->windowClass)
+        --w->windowClass->windows;
     w->parent = nullptr;
     w->owner = nullptr;
     w->gone = true;
@@ -129,10 +145,13 @@ void SendDestroy(HWND window)
     {
         std::lock_guard<std::mutex> guard(G().lock);
         Window* w = FindL(window);
-        if (!w) return;
-        for (Window* c : w->children) children.push_back(c->handle);
+        if (!w)
+            return;
+        for (Window* c : w->children)
+            children.push_back(c->handle);
     }
-    for (HWND child : children) SendDestroy(child);
+    for (HWND child : children)
+        SendDestroy(child);
 }
 
 void SendNcDestroy(HWND window)
@@ -141,16 +160,21 @@ void SendNcDestroy(HWND window)
     {
         std::lock_guard<std::mutex> guard(G().lock);
         Window* w = FindL(window);
-        if (!w) return;
-        for (Window* c : w->children) children.push_back(c->handle);
+        if (!w)
+            return;
+        for (Window* c : w->children)
+            children.push_back(c->handle);
     }
-    for (HWND child : children) SendNcDestroy(child);
+    for (HWND child : children)
+        SendNcDestroy(child);
     SendMessageW(window, WM_NCDESTROY, 0, 0);
     std::lock_guard<std::mutex> guard(G().lock);
     Window* w = FindL(window);
-    if (!w) return;
+    if (!w)
+        return;
     // Children that appeared during the destruction go with their parent, silently.
-    while (!w->children.empty()) RemoveSilentlyL(w->children.front());
+    while (!w->children.empty())
+        RemoveSilentlyL(w->children.front());
     RemoveL(w);
     CheckTrackingL();
 }
@@ -158,7 +182,8 @@ void SendNcDestroy(HWND window)
 void MarkDestroyingL(Window* w)
 {
     w->destroying = true;
-    for (Window* c : w->children) MarkDestroyingL(c);
+    for (Window* c : w->children)
+        MarkDestroyingL(c);
 }
 
 void Destroy(HWND window)
@@ -169,10 +194,12 @@ void Destroy(HWND window)
     {
         std::lock_guard<std::mutex> guard(g.lock);
         Window* w = FindL(window);
-        if (!w) return;
+        if (!w)
+            return;
         MarkDestroyingL(w);
         for (Window* other : g.topLevels) {
-            if (other->owner != w) continue;
+            if (other->owner != w)
+                continue;
             if (other->threadId == w->threadId)
                 owned.push_back(other->handle);
             else
@@ -180,21 +207,25 @@ void Destroy(HWND window)
         }
         parent = w->parent && !w->parent->destroying ? w->parent->handle : nullptr;
     }
-    for (HWND o : owned) DestroyWindow(o);
+    for (HWND o : owned)
+        DestroyWindow(o);
 
     bool wasActive = false;
     bool hadFocus = false;
     {
         std::lock_guard<std::mutex> guard(g.lock);
         Window* w = FindL(window);
-        if (!w) return;
+        if (!w)
+            return;
         ShowL(w, false);
         wasActive = !w->parent && g.active == w;
         hadFocus = g.focus && IsAncestorL(w, g.focus);
     }
-    if (wasActive) ActivateNextAfter(window);
+    if (wasActive)
+        ActivateNextAfter(window);
     ReleaseCaptureFrom(window, true);
-    if (hadFocus) ChangeFocus(parent);
+    if (hadFocus)
+        ChangeFocus(parent);
     SendDestroy(window);
     SendNcDestroy(window);
 }
@@ -203,7 +234,8 @@ void Destroy(HWND window)
 
 void RemoveSilentlyL(Window* w)
 {
-    while (!w->children.empty()) RemoveSilentlyL(w->children.front());
+    while (!w->children.empty())
+        RemoveSilentlyL(w->children.front());
     RemoveL(w);
 }
 
@@ -294,10 +326,11 @@ BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, LPWNDCLASSW windowClas
     WNDCLASSEXW ex = {};
     ex.cbSize = sizeof(ex);
     BOOL found = GetClassInfoExW(instance, className, &ex);
-    if (!found) return FALSE;
-    *windowClass = WNDCLASSW{ex.style,     ex.lpfnWndProc,   ex.cbClsExtra,   ex.cbWndExtra,
-                             ex.hInstance, ex.hIcon,         ex.hCursor,      ex.hbrBackground,
-                             ex.lpszMenuName, ex.lpszClassName};
+    if (!found)
+        return FALSE;
+    *windowClass =
+        WNDCLASSW{ex.style, ex.lpfnWndProc, ex.cbClsExtra,    ex.cbWndExtra,   ex.hInstance,
+                  ex.hIcon, ex.hCursor,     ex.hbrBackground, ex.lpszMenuName, ex.lpszClassName};
     return found;
 }
 
@@ -322,14 +355,16 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         Window* parent = nullptr;
         if (parentHandle && parentHandle != g.desktop->handle) {
             parent = FindL(parentHandle);
-            if (!parent) return nullptr;
+            if (!parent)
+                return nullptr;
         }
         child = (style & WS_CHILD) && parent;
         if ((style & WS_CHILD) && !parent && parentHandle != g.desktop->handle) {
             SetLastError(ERROR_TLW_WITH_WSCHILD);
             return nullptr;
         }
-        if (x == CW_USEDEFAULT) x = y = 0;
+        if (x == CW_USEDEFAULT)
+            x = y = 0;
         if (width == CW_USEDEFAULT) {
             width = child ? 0 : g.screen.cx * 3 / 4;
             height = child ? 0 : g.screen.cy * 3 / 4;
@@ -375,20 +410,25 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     create.lpszClass = className;
     create.dwExStyle = exStyle;
     if (!SendMessageW(handle, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&create))) {
-        if (IsWindow(handle)) SendNcDestroy(handle);
+        if (IsWindow(handle))
+            SendNcDestroy(handle);
         return nullptr;
     }
-    if (!IsWindow(handle)) return nullptr;
+    if (!IsWindow(handle))
+        return nullptr;
     if (SendMessageW(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
-        if (IsWindow(handle)) DestroyWindow(handle);
+        if (IsWindow(handle))
+            DestroyWindow(handle);
         return nullptr;
     }
-    if (!IsWindow(handle)) return nullptr;
+    if (!IsWindow(handle))
+        return nullptr;
     RECT rect = {};
     {
         std::lock_guard<std::mutex> guard(g.lock);
         Window* w = FindL(handle);
-        if (!w) return nullptr;
+        if (!w)
+            return nullptr;
         rect = w->rect;
     }
     SendMessageW(handle, WM_SIZE, SIZE_RESTORED,
@@ -396,8 +436,10 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     SendMessageW(handle, WM_MOVE, 0, MAKELPARAM(WORD(SHORT(rect.left)), WORD(SHORT(rect.top))));
     if (style & WS_VISIBLE) {
         int command = child ? SW_SHOWNA : SW_SHOW;
-        if (!child && (style & WS_MAXIMIZE)) command = SW_SHOWMAXIMIZED;
-        if (!child && (style & WS_MINIMIZE)) command = SW_SHOWMINIMIZED;
+        if (!child && (style & WS_MAXIMIZE))
+            command = SW_SHOWMAXIMIZED;
+        if (!child && (style & WS_MINIMIZE))
+            command = SW_SHOWMINIMIZED;
         ShowWindow(handle, command);
     }
     return IsWindow(handle) ? handle : nullptr;
@@ -408,12 +450,14 @@ BOOL DestroyWindow(HWND window)
     {
         std::lock_guard<std::mutex> guard(G().lock);
         Window* w = FindL(window);
-        if (!w) return FALSE;
+        if (!w)
+            return FALSE;
         if (w->threadId != GetCurrentThreadId()) {
             SetLastError(ERROR_ACCESS_DENIED);
             return FALSE;
         }
-        if (w->destroying) return TRUE;
+        if (w->destroying)
+            return TRUE;
     }
     Destroy(window);
     return TRUE;
@@ -438,9 +482,12 @@ HWND GetParent(HWND window)
 {
     std::lock_guard<std::mutex> guard(G().lock);
     Window* w = FindL(window);
-    if (!w) return nullptr;
-    if (w->parent) return w->parent->handle;
-    if (w->style & WS_POPUP) return H(w->owner);
+    if (!w)
+        return nullptr;
+    if (w->parent)
+        return w->parent->handle;
+    if (w->style & WS_POPUP)
+        return H(w->owner);
     return nullptr;
 }
 
@@ -452,19 +499,23 @@ HWND SetParent(HWND window, HWND newParent)
     {
         std::lock_guard<std::mutex> guard(g.lock);
         Window* w = FindL(window);
-        if (!w) return nullptr;
+        if (!w)
+            return nullptr;
         Window* p = nullptr;
         if (newParent && newParent != g.desktop->handle) {
             p = FindL(newParent);
-            if (!p) return nullptr;
+            if (!p)
+                return nullptr;
             if (IsAncestorL(w, p)) {
                 SetLastError(ERROR_INVALID_PARAMETER);
                 return nullptr;
             }
         }
         previous = w->parent ? w->parent->handle : g.desktop->handle;
-        if (w->parent == p) return previous;
-        if (OnScreenL(w)) AddDirtyL(VisibleScreenRectL(w));
+        if (w->parent == p)
+            return previous;
+        if (OnScreenL(w))
+            AddDirtyL(VisibleScreenRectL(w));
         Unlink(w);
         w->parent = p;
         w->owner = nullptr;
@@ -473,13 +524,16 @@ HWND SetParent(HWND window, HWND newParent)
         else
             g.topLevels.push_back(w);
         ZOrderL(w, HWND_TOP);
-        if (OnScreenL(w)) AddDirtyL(VisibleScreenRectL(w));
+        if (OnScreenL(w))
+            AddDirtyL(VisibleScreenRectL(w));
         // Only top-level windows are active: an active window that became a child hands
         // activation to its new top-level window.
-        if (p && g.active == w) activate = TopLevelL(p)->handle;
+        if (p && g.active == w)
+            activate = TopLevelL(p)->handle;
         CheckTrackingL();
     }
-    if (activate) Activate(activate, WA_ACTIVE);
+    if (activate)
+        Activate(activate, WA_ACTIVE);
     return previous;
 }
 
@@ -493,20 +547,22 @@ HWND GetAncestor(HWND window, UINT flags)
     Wm& g = G();
     std::lock_guard<std::mutex> guard(g.lock);
     Window* w = FindL(window);
-    if (!w) return nullptr;
-    switch (flags) {
-    case GA_PARENT:
-        return w->parent ? w->parent->handle : g.desktop->handle;
-    case GA_ROOT:
-        return TopLevelL(w)->handle;
-    case GA_ROOTOWNER: {
-        Window* top = TopLevelL(w);
-        for (int depth = 0; top->owner && depth < 64; ++depth) top = top->owner;
-        return top->handle;
-    }
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
+    if (!w)
         return nullptr;
+    switch (flags) {
+        case GA_PARENT:
+            return w->parent ? w->parent->handle : g.desktop->handle;
+        case GA_ROOT:
+            return TopLevelL(w)->handle;
+        case GA_ROOTOWNER: {
+            Window* top = TopLevelL(w);
+            for (int depth = 0; top->owner && depth < 64; ++depth)
+                top = top->owner;
+            return top->handle;
+        }
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return nullptr;
     }
 }
 
@@ -515,23 +571,26 @@ HWND GetWindow(HWND window, UINT relation)
     Wm& g = G();
     std::lock_guard<std::mutex> guard(g.lock);
     Window* w = FindL(window);
-    if (!w) return nullptr;
-    if (relation == GW_CHILD) return w->children.empty() ? nullptr : w->children.front()->handle;
-    if (relation == GW_OWNER) return H(w->owner);
+    if (!w)
+        return nullptr;
+    if (relation == GW_CHILD)
+        return w->children.empty() ? nullptr : w->children.front()->handle;
+    if (relation == GW_OWNER)
+        return H(w->owner);
     const std::vector<Window*>& siblings = w->parent ? w->parent->children : g.topLevels;
     auto it = std::find(siblings.begin(), siblings.end(), w);
     switch (relation) {
-    case GW_HWNDFIRST:
-        return siblings.front()->handle;
-    case GW_HWNDLAST:
-        return siblings.back()->handle;
-    case GW_HWNDNEXT:
-        return (it + 1) < siblings.end() ? (*(it + 1))->handle : nullptr;
-    case GW_HWNDPREV:
-        return it != siblings.begin() ? (*(it - 1))->handle : nullptr;
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
+        case GW_HWNDFIRST:
+            return siblings.front()->handle;
+        case GW_HWNDLAST:
+            return siblings.back()->handle;
+        case GW_HWNDNEXT:
+            return (it + 1) < siblings.end() ? (*(it + 1))->handle : nullptr;
+        case GW_HWNDPREV:
+            return it != siblings.begin() ? (*(it - 1))->handle : nullptr;
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return nullptr;
     }
 }
 
@@ -539,9 +598,11 @@ HWND GetDlgItem(HWND parent, int id)
 {
     std::lock_guard<std::mutex> guard(G().lock);
     Window* p = FindL(parent);
-    if (!p) return nullptr;
+    if (!p)
+        return nullptr;
     for (Window* c : p->children)
-        if (c->id == UINT_PTR(id)) return c->handle;
+        if (c->id == UINT_PTR(id))
+            return c->handle;
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
 }
@@ -562,10 +623,12 @@ BOOL EnumWindows(WNDENUMPROC callback, LPARAM lParam)
     std::vector<HWND> windows;
     {
         std::lock_guard<std::mutex> guard(G().lock);
-        for (Window* w : G().topLevels) windows.push_back(w->handle);
+        for (Window* w : G().topLevels)
+            windows.push_back(w->handle);
     }
     for (HWND w : windows)
-        if (IsWindow(w) && !callback(w, lParam)) break;
+        if (IsWindow(w) && !callback(w, lParam))
+            break;
     return TRUE;
 }
 
@@ -573,8 +636,10 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId)
 {
     std::lock_guard<std::mutex> guard(G().lock);
     Window* w = FindL(window);
-    if (!w) return 0;
-    if (processId) *processId = GetCurrentProcessId();
+    if (!w)
+        return 0;
+    if (processId)
+        *processId = GetCurrentProcessId();
     return w->threadId;
 }
 
@@ -595,96 +660,111 @@ bool WindowLong(HWND window, int index, const LONG_PTR* set, LONG_PTR* previous,
     Wm& g = G();
     std::lock_guard<std::mutex> guard(g.lock);
     Window* w = FindL(window);
-    if (!w) return false;
+    if (!w)
+        return false;
     SetLastError(0);
     switch (index) {
-    case GWLP_WNDPROC:
-        *previous = reinterpret_cast<LONG_PTR>(w->proc);
-        if (set) w->proc = reinterpret_cast<WNDPROC>(*set);
-        return true;
-    case GWLP_HINSTANCE:
-        *previous = reinterpret_cast<LONG_PTR>(w->instance);
-        if (set) w->instance = reinterpret_cast<HINSTANCE>(*set);
-        return true;
-    case GWLP_HWNDPARENT:
-        *previous = reinterpret_cast<LONG_PTR>(w->parent ? w->parent->handle : H(w->owner));
-        if (set && !w->parent) {
-            Window* owner = *set ? FindL(reinterpret_cast<HWND>(*set)) : nullptr;
-            if (owner) owner = TopLevelL(owner);
-            // An owner chain that came back to the window would have no top.
-            for (const Window* o = owner; o; o = o->owner) {
-                if (o == w) {
-                    SetLastError(ERROR_INVALID_PARAMETER);
-                    return false;
+        case GWLP_WNDPROC:
+            *previous = reinterpret_cast<LONG_PTR>(w->proc);
+            if (set)
+                w->proc = reinterpret_cast<WNDPROC>(*set);
+            return true;
+        case GWLP_HINSTANCE:
+            *previous = reinterpret_cast<LONG_PTR>(w->instance);
+            if (set)
+                w->instance = reinterpret_cast<HINSTANCE>(*set);
+            return true;
+        case GWLP_HWNDPARENT:
+            *previous = reinterpret_cast<LONG_PTR>(w->parent ? w->parent->handle : H(w->owner));
+            if (set && !w->parent) {
+                Window* owner = *set ? FindL(reinterpret_cast<HWND>(*set)) : nullptr;
+                if (owner)
+                    owner = TopLevelL(owner);
+                // An owner chain that came back to the window would have no top.
+                for (const Window* o = owner; o; o = o->owner) {
+                    if (o == w) {
+                        SetLastError(ERROR_INVALID_PARAMETER);
+                        return false;
+                    }
+                }
+                w->owner = owner;
+                NormaliseZOrderL();
+                if (OnScreenL(w))
+                    AddDirtyL(VisibleScreenRectL(w));
+            }
+            return true;
+        case GWLP_ID:
+            *previous = LONG_PTR(w->id);
+            if (set)
+                w->id = UINT_PTR(*set);
+            return true;
+        case GWL_STYLE: {
+            *previous = LONG_PTR(DWORD(w->style));
+            if (!set)
+                return true;
+            DWORD value = DWORD(*set);
+            bool wasOnScreen = OnScreenL(w);
+            RECT before = wasOnScreen ? VisibleScreenRectL(w) : RECT{0, 0, 0, 0};
+            // Minimised and maximised are placements, kept by ShowWindow.
+            w->style =
+                (value & ~(WS_MINIMIZE | WS_MAXIMIZE)) | (w->style & (WS_MINIMIZE | WS_MAXIMIZE));
+            if (wasOnScreen)
+                AddDirtyL(before);
+            if (OnScreenL(w))
+                AddDirtyL(VisibleScreenRectL(w));
+            CheckTrackingL();
+            return true;
+        }
+        case GWL_EXSTYLE: {
+            *previous = LONG_PTR(DWORD(w->exStyle));
+            if (!set)
+                return true;
+            DWORD value = DWORD(*set);
+            value = (value & ~DWORD(WS_EX_TOPMOST)) | (w->exStyle & WS_EX_TOPMOST);
+            bool wasLayered = (w->exStyle & WS_EX_LAYERED) != 0;
+            bool layered = (value & WS_EX_LAYERED) != 0 && !w->parent;
+            w->exStyle = value;
+            if (wasLayered != layered) {
+                if (OnScreenL(w))
+                    AddDirtyL(VisibleScreenRectL(w));
+                w->layered.reset();
+                w->layeredAlpha = 255;
+                w->layeredPerPixel = false;
+                if (!layered) {
+                    // Back to a plain window, which paints itself again.
+                    RECT client = ClientRectL(w);
+                    w->update.Add(client);
+                    w->erase = true;
+                    WakeL(w->thread.get());
+                }
+                CheckTrackingL();
+            }
+            return true;
+        }
+        case GWLP_USERDATA:
+            *previous = w->userData;
+            if (set)
+                w->userData = *set;
+            return true;
+        default:
+            if (!ExtraSlot(w, index, extraSize))
+                return false;
+            if (extraSize == sizeof(LONG_PTR)) {
+                LONG_PTR value;
+                std::memcpy(&value, w->extra.data() + index, sizeof(value));
+                *previous = value;
+                if (set)
+                    std::memcpy(w->extra.data() + index, set, sizeof(LONG_PTR));
+            } else {
+                LONG value;
+                std::memcpy(&value, w->extra.data() + index, sizeof(value));
+                *previous = value;
+                if (set) {
+                    LONG narrow = LONG(*set);
+                    std::memcpy(w->extra.data() + index, &narrow, sizeof(narrow));
                 }
             }
-            w->owner = owner;
-            NormaliseZOrderL();
-            if (OnScreenL(w)) AddDirtyL(VisibleScreenRectL(w));
-        }
-        return true;
-    case GWLP_ID:
-        *previous = LONG_PTR(w->id);
-        if (set) w->id = UINT_PTR(*set);
-        return true;
-    case GWL_STYLE: {
-        *previous = LONG_PTR(DWORD(w->style));
-        if (!set) return true;
-        DWORD value = DWORD(*set);
-        bool wasOnScreen = OnScreenL(w);
-        RECT before = wasOnScreen ? VisibleScreenRectL(w) : RECT{0, 0, 0, 0};
-        // Minimised and maximised are placements, kept by ShowWindow.
-        w->style = (value & ~(WS_MINIMIZE | WS_MAXIMIZE)) | (w->style & (WS_MINIMIZE | WS_MAXIMIZE));
-        if (wasOnScreen) AddDirtyL(before);
-        if (OnScreenL(w)) AddDirtyL(VisibleScreenRectL(w));
-        CheckTrackingL();
-        return true;
-    }
-    case GWL_EXSTYLE: {
-        *previous = LONG_PTR(DWORD(w->exStyle));
-        if (!set) return true;
-        DWORD value = DWORD(*set);
-        value = (value & ~DWORD(WS_EX_TOPMOST)) | (w->exStyle & WS_EX_TOPMOST);
-        bool wasLayered = (w->exStyle & WS_EX_LAYERED) != 0;
-        bool layered = (value & WS_EX_LAYERED) != 0 && !w->parent;
-        w->exStyle = value;
-        if (wasLayered != layered) {
-            if (OnScreenL(w)) AddDirtyL(VisibleScreenRectL(w));
-            w->layered.reset();
-            w->layeredAlpha = 255;
-            w->layeredPerPixel = false;
-            if (!layered) {
-                // Back to a plain window, which paints itself again.
-                RECT client = ClientRectL(w);
-                w->update.Add(client);
-                w->erase = true;
-                WakeL(w->thread.get());
-            }
-            CheckTrackingL();
-        }
-        return true;
-    }
-    case GWLP_USERDATA:
-        *previous = w->userData;
-        if (set) w->userData = *set;
-        return true;
-    default:
-        if (!ExtraSlot(w, index, extraSize)) return false;
-        if (extraSize == sizeof(LONG_PTR)) {
-            LONG_PTR value;
-            std::memcpy(&value, w->extra.data() + index, sizeof(value));
-            *previous = value;
-            if (set) std::memcpy(w->extra.data() + index, set, sizeof(LONG_PTR));
-        } else {
-            LONG value;
-            std::memcpy(&value, w->extra.data() + index, sizeof(value));
-            *previous = value;
-            if (set) {
-                LONG narrow = LONG(*set);
-                std::memcpy(w->extra.data() + index, &narrow, sizeof(narrow));
-            }
-        }
-        return true;
+            return true;
     }
 }
 
@@ -717,20 +797,24 @@ LONG SetWindowLongW(HWND window, int index, LONG value)
 
 BOOL SetWindowTextW(HWND window, LPCWSTR text)
 {
-    if (!IsWindow(window)) return FALSE;
+    if (!IsWindow(window))
+        return FALSE;
     return SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) ? TRUE : FALSE;
 }
 
 int GetWindowTextW(HWND window, LPWSTR text, int maxCount)
 {
-    if (!text || maxCount <= 0) return 0;
+    if (!text || maxCount <= 0)
+        return 0;
     text[0] = L'\0';
-    if (!IsWindow(window)) return 0;
+    if (!IsWindow(window))
+        return 0;
     return int(SendMessageW(window, WM_GETTEXT, WPARAM(maxCount), reinterpret_cast<LPARAM>(text)));
 }
 
 int GetWindowTextLengthW(HWND window)
 {
-    if (!IsWindow(window)) return 0;
+    if (!IsWindow(window))
+        return 0;
     return int(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0));
 }

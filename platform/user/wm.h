@@ -48,11 +48,11 @@ struct Window {
     WNDPROC proc = nullptr;
     DWORD style = 0;
     DWORD exStyle = 0;
-    Window* parent = nullptr;  // null for top-level windows
-    Window* owner = nullptr;   // top-level windows only
+    Window* parent = nullptr;       // null for top-level windows
+    Window* owner = nullptr;        // top-level windows only
     std::vector<Window*> children;  // z-order, top first
-    RECT rect = {0, 0, 0, 0};  // parent client coordinates, or screen for top-level windows
-    RECT restore = {0, 0, 0, 0};  // the normal rectangle while minimised or maximised
+    RECT rect = {0, 0, 0, 0};       // parent client coordinates, or screen for top-level windows
+    RECT restore = {0, 0, 0, 0};    // the normal rectangle while minimised or maximised
     std::wstring text;
     UINT_PTR id = 0;
     HINSTANCE instance = nullptr;
@@ -188,17 +188,20 @@ uint64_t NowL();
 // Lookups: null (with ERROR_INVALID_WINDOW_HANDLE) for handles that are not windows.
 Window* FindL(HWND window);
 std::shared_ptr<Window> FindShared(HWND window);
-inline HWND H(const Window* w) { return w ? w->handle : nullptr; }
+inline HWND H(const Window* w)
+{
+    return w ? w->handle : nullptr;
+}
 
 // Tree and geometry helpers.
 Window* TopLevelL(Window* w);
 bool IsAncestorL(const Window* ancestor, const Window* w);  // true for w itself
-bool VisibleL(const Window* w);                          // itself and every ancestor
+bool VisibleL(const Window* w);                             // itself and every ancestor
 bool OnScreenL(const Window* w);  // visible and no minimised top-level ancestor
-bool EnabledL(const Window* w) ;
+bool EnabledL(const Window* w);
 POINT ClientOriginL(const Window* w);  // screen position of client (0, 0)
 RECT ScreenRectL(const Window* w);
-RECT ClientRectL(const Window* w);     // (0, 0, width, height)
+RECT ClientRectL(const Window* w);  // (0, 0, width, height)
 // The screen rectangle where a window can show: clipped by its ancestors and the screen.
 RECT VisibleScreenRectL(const Window* w);
 bool EffectiveTopmostL(const Window* w);

@@ -56,8 +56,8 @@ PLATFORM_API void InjectKeys(std::initializer_list<UINT> keys);
 // Returns how many messages were dispatched or filtered.
 PLATFORM_API int PumpMessages(const std::function<bool(MSG&)>& filter = nullptr);
 // Blocks until the thread waits in GetMessageW or WaitMessage with nothing to do, handling
-// meanwhile what is sent to the calling thread's windows. False when the thread has no queue
-// or ended.
+// meanwhile what is sent to the calling thread's windows. False when the thread has no queue,
+// ended, or is the calling thread.
 PLATFORM_API bool WaitForThreadIdle(DWORD threadId);
 
 // The window manager's clock (timers, hover, double clicks, message times) stops following

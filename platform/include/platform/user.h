@@ -233,7 +233,7 @@ typedef struct tagMINMAXINFO {
 
 typedef struct tagPAINTSTRUCT {
     HDC hdc;
-    BOOL fErase;  // TRUE when WM_ERASEBKGND did not erase and the painter should
+    BOOL fErase;   // TRUE when WM_ERASEBKGND did not erase and the painter should
     RECT rcPaint;  // the bounds of the region being painted, client coordinates
     BOOL fRestore;
     BOOL fIncUpdate;

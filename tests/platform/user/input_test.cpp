@@ -45,7 +45,8 @@ HBITMAP Picture(int width, int height, Fill fill)
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     auto* pixels = static_cast<uint32_t*>(bits);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) pixels[y * width + x] = fill(x, y);
+        for (int x = 0; x < width; ++x)
+            pixels[y * width + x] = fill(x, y);
     return bitmap;
 }
 
@@ -55,7 +56,8 @@ void PushPicture(HWND window, HBITMAP bitmap, POINT at, SIZE size)
     HGDIOBJ old = SelectObject(dc, bitmap);
     POINT source = {0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    ASSERT_TRUE(UpdateLayeredWindow(window, nullptr, &at, &size, dc, &source, 0, &blend, ULW_ALPHA));
+    ASSERT_TRUE(
+        UpdateLayeredWindow(window, nullptr, &at, &size, dc, &source, 0, &blend, ULW_ALPHA));
     SelectObject(dc, old);
     DeleteDC(dc);
 }
@@ -81,7 +83,7 @@ TEST_F(UserInput, HitTestingFindsChildrenSkipsDisabledOnesAndTransparentPixels)
         HWND expected;
     };
     const Case cases[] = {
-        {{50, 30}, button},   {{20, 20}, inner},   {{250, 30}, dialog},  {{50, 120}, dialog},
+        {{50, 30}, button},   {{20, 20}, inner},     {{250, 30}, dialog},   {{50, 120}, dialog},
         {{160, 210}, dialog}, {{175, 210}, layered}, {{189, 219}, layered}, {{190, 210}, dialog},
         {{550, 50}, blocked}, {{700, 700}, nullptr},
     };
@@ -98,9 +100,9 @@ TEST_F(UserInput, HitTestingFindsChildrenSkipsDisabledOnesAndTransparentPixels)
     InjectClick(180, 205);
     InjectClick(550, 50);
     PumpMessages();
-    EXPECT_EQ(Only(TakeLog(), {"WM_LBUTTONDOWN"}),
-              (std::vector<std::string>{"D:WM_LBUTTONDOWN", "D:WM_LBUTTONDOWN",
-                                        "L:WM_LBUTTONDOWN"}));
+    EXPECT_EQ(
+        Only(TakeLog(), {"WM_LBUTTONDOWN"}),
+        (std::vector<std::string>{"D:WM_LBUTTONDOWN", "D:WM_LBUTTONDOWN", "L:WM_LBUTTONDOWN"}));
     DestroyWindow(layered);
     DestroyWindow(blocked);
     DestroyWindow(dialog);
@@ -110,7 +112,11 @@ TEST_F(UserInput, APopupPanelKeepsActivationWhileItsChildrenAreClicked)
 {
     HWND dialog = Make("D", {WS_POPUP | WS_VISIBLE, 0, {0, 0, 400, 300}});
     HWND slider = nullptr;
-    HWND panel = Make("P", {WS_POPUP, WS_EX_TOPMOST | WS_EX_TOOLWINDOW, {50, 50, 200, 200}, dialog, 0,
+    HWND panel = Make("P", {WS_POPUP,
+                            WS_EX_TOPMOST | WS_EX_TOOLWINDOW,
+                            {50, 50, 200, 200},
+                            dialog,
+                            0,
                             [&](HWND self, UINT m, WPARAM wp, LPARAM) -> std::optional<LRESULT> {
                                 if (m == WM_ACTIVATE && LOWORD(wp) == WA_INACTIVE)
                                     ShowWindow(self, SW_HIDE);
@@ -118,9 +124,14 @@ TEST_F(UserInput, APopupPanelKeepsActivationWhileItsChildrenAreClicked)
                                     ShowWindow(slider, wp ? SW_SHOW : SW_HIDE);
                                 return std::nullopt;
                             }});
-    slider = Make("S", {WS_POPUP, WS_EX_TOOLWINDOW, {60, 100, 140, 111}, panel, 0,
+    slider = Make("S", {WS_POPUP,
+                        WS_EX_TOOLWINDOW,
+                        {60, 100, 140, 111},
+                        panel,
+                        0,
                         [](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-                            if (m == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
+                            if (m == WM_MOUSEACTIVATE)
+                                return MA_NOACTIVATE;
                             return std::nullopt;
                         }});
     PumpMessages();
@@ -134,28 +145,35 @@ TEST_F(UserInput, APopupPanelKeepsActivationWhileItsChildrenAreClicked)
     // A click on the slider neither activates it nor takes activation from the panel.
     InjectClick(100, 105);
     PumpMessages();
-    EXPECT_EQ(Only(TakeLog(), {"WM_MOUSEACTIVATE", "WM_ACTIVATE", "WM_SHOWWINDOW", "WM_LBUTTONDOWN",
-                               "WM_LBUTTONUP"}),
-              (std::vector<std::string>{"S:WM_MOUSEACTIVATE", "S:WM_LBUTTONDOWN", "S:WM_LBUTTONUP"}));
+    EXPECT_EQ(
+        Only(TakeLog(), {"WM_MOUSEACTIVATE", "WM_ACTIVATE", "WM_SHOWWINDOW", "WM_LBUTTONDOWN",
+                         "WM_LBUTTONUP"}),
+        (std::vector<std::string>{"S:WM_MOUSEACTIVATE", "S:WM_LBUTTONDOWN", "S:WM_LBUTTONUP"}));
     EXPECT_EQ(GetActiveWindow(), panel);
     EXPECT_TRUE(IsWindowVisible(panel));
 
     // A click on the dialog takes activation: the panel, told which window takes it, hides.
     InjectClick(300, 250);
     PumpMessages();
-    EXPECT_EQ(Only(TakeLog(), {"WM_MOUSEACTIVATE", "WM_ACTIVATE", "WM_SHOWWINDOW", "WM_LBUTTONDOWN",
-                               "WM_LBUTTONUP"}),
-              (std::vector<std::string>{"D:WM_MOUSEACTIVATE", "P:WM_ACTIVATE(0,D)",
-                                        "P:WM_SHOWWINDOW(0)", "S:WM_SHOWWINDOW(0)",
-                                        "D:WM_ACTIVATE(2,P)", "D:WM_LBUTTONDOWN", "D:WM_LBUTTONUP"}));
+    EXPECT_EQ(
+        Only(TakeLog(), {"WM_MOUSEACTIVATE", "WM_ACTIVATE", "WM_SHOWWINDOW", "WM_LBUTTONDOWN",
+                         "WM_LBUTTONUP"}),
+        (std::vector<std::string>{"D:WM_MOUSEACTIVATE", "P:WM_ACTIVATE(0,D)", "P:WM_SHOWWINDOW(0)",
+                                  "S:WM_SHOWWINDOW(0)", "D:WM_ACTIVATE(2,P)", "D:WM_LBUTTONDOWN",
+                                  "D:WM_LBUTTONUP"}));
     EXPECT_EQ(GetActiveWindow(), dialog);
     EXPECT_FALSE(IsWindowVisible(panel));
     EXPECT_FALSE(IsWindowVisible(slider));
 
     // MA_ACTIVATEANDEAT activates and swallows the press.
-    HWND eater = Make("E", {WS_POPUP | WS_VISIBLE, 0, {500, 0, 600, 100}, nullptr, 0,
+    HWND eater = Make("E", {WS_POPUP | WS_VISIBLE,
+                            0,
+                            {500, 0, 600, 100},
+                            nullptr,
+                            0,
                             [](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-                                if (m == WM_MOUSEACTIVATE) return MA_ACTIVATEANDEAT;
+                                if (m == WM_MOUSEACTIVATE)
+                                    return MA_ACTIVATEANDEAT;
                                 return std::nullopt;
                             }});
     SetActiveWindow(dialog);
@@ -178,8 +196,10 @@ TEST_F(UserInput, CaptureKeepsTheMouseAndLeaveWaitsForItsRelease)
             TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, self, 0};
             TrackMouseEvent(&track);
         }
-        if (m == WM_LBUTTONDOWN) SetCapture(self);
-        if (m == WM_LBUTTONUP) ReleaseCapture();
+        if (m == WM_LBUTTONDOWN)
+            SetCapture(self);
+        if (m == WM_LBUTTONUP)
+            ReleaseCapture();
         return std::nullopt;
     };
     HWND a = Make("A", {WS_POPUP | WS_VISIBLE, 0, {100, 100, 200, 200}, nullptr, 0, tracker});
@@ -205,9 +225,8 @@ TEST_F(UserInput, CaptureKeepsTheMouseAndLeaveWaitsForItsRelease)
     PumpMessages();
     EXPECT_EQ(Only(TakeLog(), {"WM_MOUSEMOVE", "WM_MOUSELEAVE", "WM_LBUTTONDOWN", "WM_LBUTTONUP",
                                "WM_CAPTURECHANGED"}),
-              (std::vector<std::string>{"A:WM_MOUSEMOVE",
-                                        "A:WM_LBUTTONDOWN", "A:WM_MOUSEMOVE", "A:WM_MOUSEMOVE",
-                                        "A:WM_LBUTTONUP", "A:WM_CAPTURECHANGED",
+              (std::vector<std::string>{"A:WM_MOUSEMOVE", "A:WM_LBUTTONDOWN", "A:WM_MOUSEMOVE",
+                                        "A:WM_MOUSEMOVE", "A:WM_LBUTTONUP", "A:WM_CAPTURECHANGED",
                                         "A:WM_MOUSELEAVE"}));
     EXPECT_EQ(xs, (std::vector<int>{50, 150, -50}));
     EXPECT_EQ(GetCapture(), nullptr);
@@ -223,15 +242,19 @@ TEST_F(UserInput, CaptureKeepsTheMouseAndLeaveWaitsForItsRelease)
 
 TEST_F(UserInput, HoverIsPostedOnceThePointerHasRested)
 {
-    HWND w = Make("W", {WS_POPUP | WS_VISIBLE, 0, {0, 0, 100, 100}, nullptr, 0,
-                        [](HWND self, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-                            if (m == WM_LBUTTONDOWN) {
-                                TRACKMOUSEEVENT track = {sizeof(track), TME_HOVER | TME_LEAVE,
-                                                         self, 100};
-                                TrackMouseEvent(&track);
-                            }
-                            return std::nullopt;
-                        }});
+    HWND w = Make(
+        "W", {WS_POPUP | WS_VISIBLE,
+              0,
+              {0, 0, 100, 100},
+              nullptr,
+              0,
+              [](HWND self, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+                  if (m == WM_LBUTTONDOWN) {
+                      TRACKMOUSEEVENT track = {sizeof(track), TME_HOVER | TME_LEAVE, self, 100};
+                      TrackMouseEvent(&track);
+                  }
+                  return std::nullopt;
+              }});
     InjectClick(50, 50);
     PumpMessages();
     TakeLog();
@@ -304,10 +327,10 @@ TEST_F(UserInput, DoubleClicksNeedTheClassTheTimeAndThePlace)
     InjectClick(101, 50);
     InjectMouseButton(101, 50, MouseButton::Right, true);
     PumpMessages();
-    EXPECT_EQ(Only(TakeLog(), {"WM_LBUTTONDOWN", "WM_LBUTTONDBLCLK", "WM_RBUTTONDOWN"}),
-              (std::vector<std::string>{"A:WM_LBUTTONDOWN", "A:WM_LBUTTONDBLCLK",
-                                        "A:WM_LBUTTONDOWN", "B:WM_LBUTTONDOWN",
-                                        "B:WM_RBUTTONDOWN"}));
+    EXPECT_EQ(
+        Only(TakeLog(), {"WM_LBUTTONDOWN", "WM_LBUTTONDBLCLK", "WM_RBUTTONDOWN"}),
+        (std::vector<std::string>{"A:WM_LBUTTONDOWN", "A:WM_LBUTTONDBLCLK", "A:WM_LBUTTONDOWN",
+                                  "B:WM_LBUTTONDOWN", "B:WM_RBUTTONDOWN"}));
     InjectMouseButton(101, 50, MouseButton::Right, false);
     PumpMessages();
     DestroyWindow(a);
@@ -318,16 +341,25 @@ TEST_F(UserInput, WheelAndKeysGoToTheFocusWindow)
 {
     std::vector<std::pair<int, POINT>> wheels;
     std::wstring typed;
-    HWND dialog = Make("D", {WS_POPUP | WS_VISIBLE, 0, {0, 0, 300, 300}, nullptr, 0,
+    HWND dialog = Make("D", {WS_POPUP | WS_VISIBLE,
+                             0,
+                             {0, 0, 300, 300},
+                             nullptr,
+                             0,
                              [&](HWND, UINT m, WPARAM wp, LPARAM lp) -> std::optional<LRESULT> {
                                  if (m == WM_MOUSEWHEEL)
                                      wheels.push_back({GET_WHEEL_DELTA_WPARAM(wp),
                                                        POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}});
                                  return std::nullopt;
                              }});
-    HWND edit = Make("E", {WS_CHILD | WS_VISIBLE, 0, {10, 10, 100, 30}, dialog, 0,
+    HWND edit = Make("E", {WS_CHILD | WS_VISIBLE,
+                           0,
+                           {10, 10, 100, 30},
+                           dialog,
+                           0,
                            [&](HWND, UINT m, WPARAM wp, LPARAM) -> std::optional<LRESULT> {
-                               if (m == WM_CHAR || m == WM_SYSCHAR) typed += wchar_t(wp);
+                               if (m == WM_CHAR || m == WM_SYSCHAR)
+                                   typed += wchar_t(wp);
                                return std::nullopt;
                            }});
     HWND other = Make("O", {WS_POPUP | WS_VISIBLE, 0, {400, 0, 500, 100}});
@@ -370,9 +402,14 @@ TEST_F(UserInput, WheelAndKeysGoToTheFocusWindow)
 TEST_F(UserInput, AcceleratorsMatchKeysWithExactlyTheirModifiers)
 {
     std::vector<WPARAM> commands;
-    HWND dialog = Make("D", {WS_POPUP | WS_VISIBLE, 0, {0, 0, 100, 100}, nullptr, 0,
+    HWND dialog = Make("D", {WS_POPUP | WS_VISIBLE,
+                             0,
+                             {0, 0, 100, 100},
+                             nullptr,
+                             0,
                              [&](HWND, UINT m, WPARAM wp, LPARAM) -> std::optional<LRESULT> {
-                                 if (m == WM_COMMAND) commands.push_back(wp);
+                                 if (m == WM_COMMAND)
+                                     commands.push_back(wp);
                                  return std::nullopt;
                              }});
     HACCEL table = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(140));
@@ -423,7 +460,11 @@ TEST_F(UserInput, TheClassCursorIsSetUnlessAParentAnswersSetCursor)
     EXPECT_EQ(LoadCursorW(GetModuleHandleW(nullptr), IDC_HAND), nullptr);
 
     bool parentClaims = false;
-    HWND dialog = Make("D", {WS_POPUP | WS_VISIBLE, 0, {0, 0, 200, 200}, nullptr, 0,
+    HWND dialog = Make("D", {WS_POPUP | WS_VISIBLE,
+                             0,
+                             {0, 0, 200, 200},
+                             nullptr,
+                             0,
                              [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
                                  if (m == WM_SETCURSOR && parentClaims) {
                                      SetCursor(LoadCursorW(nullptr, IDC_SIZENWSE));
@@ -458,22 +499,28 @@ TEST_F(UserInput, TheClassCursorIsSetUnlessAParentAnswersSetCursor)
 TEST_F(UserInput, DraggingTheCaptionOrTheGripMovesAndSizesWithTheMouse)
 {
     int moves = 0;
-    HWND dialog = Make("D", {WS_POPUP | WS_VISIBLE, 0, {10, 10, 310, 210}, nullptr, 0,
-                             [&](HWND self, UINT m, WPARAM wp, LPARAM lp) -> std::optional<LRESULT> {
-                                 if (m == WM_MOVE) ++moves;
-                                 if (m == WM_GETMINMAXINFO)
-                                     reinterpret_cast<MINMAXINFO*>(lp)->ptMinTrackSize = {200, 150};
-                                 if (m == WM_MOUSEMOVE && (wp & MK_LBUTTON)) {
-                                     RECT client;
-                                     GetClientRect(self, &client);
-                                     POINT p = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-                                     bool grip = p.x >= client.right - 18 && p.y >= client.bottom - 18;
-                                     ClientToScreen(self, &p);
-                                     PostMessageW(self, WM_NCLBUTTONDOWN, grip ? HTBOTTOMRIGHT : HTCAPTION,
-                                                  MAKELPARAM(p.x, p.y));
-                                 }
-                                 return std::nullopt;
-                             }});
+    HWND dialog =
+        Make("D", {WS_POPUP | WS_VISIBLE,
+                   0,
+                   {10, 10, 310, 210},
+                   nullptr,
+                   0,
+                   [&](HWND self, UINT m, WPARAM wp, LPARAM lp) -> std::optional<LRESULT> {
+                       if (m == WM_MOVE)
+                           ++moves;
+                       if (m == WM_GETMINMAXINFO)
+                           reinterpret_cast<MINMAXINFO*>(lp)->ptMinTrackSize = {200, 150};
+                       if (m == WM_MOUSEMOVE && (wp & MK_LBUTTON)) {
+                           RECT client;
+                           GetClientRect(self, &client);
+                           POINT p = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+                           bool grip = p.x >= client.right - 18 && p.y >= client.bottom - 18;
+                           ClientToScreen(self, &p);
+                           PostMessageW(self, WM_NCLBUTTONDOWN, grip ? HTBOTTOMRIGHT : HTCAPTION,
+                                        MAKELPARAM(p.x, p.y));
+                       }
+                       return std::nullopt;
+                   }});
     PumpMessages();
     RECT r;
 
@@ -487,7 +534,11 @@ TEST_F(UserInput, DraggingTheCaptionOrTheGripMovesAndSizesWithTheMouse)
     };
     const Step steps[] = {
         {"caption", {50, 50}, {80, 70}, {100, 100}, false, {30, 40, 330, 240}},
-        {"grip, down to the minimum size", {320, 230}, {321, 231}, {100, 100}, false,
+        {"grip, down to the minimum size",
+         {320, 230},
+         {321, 231},
+         {100, 100},
+         false,
          {30, 40, 230, 190}},
         {"grip, larger", {220, 180}, {221, 181}, {300, 260}, false, {30, 40, 309, 269}},
         {"escape puts it back", {50, 50}, {60, 60}, {400, 400}, true, {30, 40, 309, 269}},
@@ -497,7 +548,8 @@ TEST_F(UserInput, DraggingTheCaptionOrTheGripMovesAndSizesWithTheMouse)
         InjectMouseButton(s.press.x, s.press.y, MouseButton::Left, true);
         InjectMouseMove(s.start.x, s.start.y);
         InjectMouseMove(s.to.x, s.to.y);
-        if (s.escape) InjectKeys({VK_ESCAPE});
+        if (s.escape)
+            InjectKeys({VK_ESCAPE});
         InjectMouseButton(s.to.x, s.to.y, MouseButton::Left, false);
         PumpMessages();
         GetWindowRect(dialog, &r);
@@ -513,7 +565,8 @@ TEST_F(UserInput, DraggingTheCaptionOrTheGripMovesAndSizesWithTheMouse)
     moves = 0;
     InjectMouseButton(50, 60, MouseButton::Left, true);
     InjectMouseMove(51, 61);
-    for (int i = 1; i <= 5; ++i) InjectMouseMove(51 + i * 10, 61);
+    for (int i = 1; i <= 5; ++i)
+        InjectMouseMove(51 + i * 10, 61);
     InjectMouseButton(101, 61, MouseButton::Left, false);
     PumpMessages();
     GetWindowRect(dialog, &r);

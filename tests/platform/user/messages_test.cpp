@@ -37,8 +37,10 @@ TEST_F(UserMessages, RetrievalOrderIsPostedInputQuitPaintTimer)
     while (GetMessageW(&msg, nullptr, 0, 0)) {
         seen.push_back(std::string(MessageName(msg.message)));
         DispatchMessageW(&msg);
-        if (msg.message == WM_TIMER) break;
-        if (seen.size() > 10) break;
+        if (msg.message == WM_TIMER)
+            break;
+        if (seen.size() > 10)
+            break;
     }
     // WM_QUIT ends the loop before paint and timer are looked at.
     EXPECT_EQ(seen, (std::vector<std::string>{"WM_USER", "WM_MOUSEMOVE"}));
@@ -51,8 +53,10 @@ TEST_F(UserMessages, RetrievalOrderIsPostedInputQuitPaintTimer)
         seen.push_back(std::string(MessageName(msg.message)));
         DispatchMessageW(&msg);
         // A message posted while painting still comes before the timer.
-        if (msg.message == WM_PAINT) PostMessageW(w, WM_USER + 2, 0, 0);
-        if (msg.message == WM_TIMER || seen.size() > 10) break;
+        if (msg.message == WM_PAINT)
+            PostMessageW(w, WM_USER + 2, 0, 0);
+        if (msg.message == WM_TIMER || seen.size() > 10)
+            break;
     }
     EXPECT_EQ(seen, (std::vector<std::string>{"WM_USER+1", "WM_PAINT", "WM_USER+2", "WM_TIMER"}));
     DestroyWindow(w);
@@ -88,13 +92,19 @@ TEST_F(UserMessages, PeekMessageFiltersAndLeavesPaintUntilValidated)
 TEST_F(UserMessages, AFullQueueRefusesFurtherPostsAndKeepsWhatItHolds)
 {
     int received = 0;
-    HWND w = Make("W", {WS_POPUP, 0, {0, 0, 10, 10}, nullptr, 0,
+    HWND w = Make("W", {WS_POPUP,
+                        0,
+                        {0, 0, 10, 10},
+                        nullptr,
+                        0,
                         [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-                            if (m == WM_USER) ++received;
+                            if (m == WM_USER)
+                                ++received;
                             return std::nullopt;
                         }});
     int posted = 0;
-    while (PostMessageW(w, WM_USER, 0, 0) && posted < 20000) ++posted;
+    while (PostMessageW(w, WM_USER, 0, 0) && posted < 20000)
+        ++posted;
     EXPECT_EQ(posted, 10000);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_ENOUGH_QUOTA));
     // Sending still works: it does not go through the queue.
@@ -109,9 +119,14 @@ TEST_F(UserMessages, TimersFireInOrderOfTheirDueTimesOnTheManualClock)
 {
     std::vector<std::pair<UINT_PTR, DWORD>> fired;
     DWORD start = 0;
-    HWND w = Make("W", {WS_POPUP, 0, {0, 0, 10, 10}, nullptr, 0,
+    HWND w = Make("W", {WS_POPUP,
+                        0,
+                        {0, 0, 10, 10},
+                        nullptr,
+                        0,
                         [&](HWND, UINT m, WPARAM wp, LPARAM) -> std::optional<LRESULT> {
-                            if (m == WM_TIMER) fired.push_back({wp, GetMessageTime() - start});
+                            if (m == WM_TIMER)
+                                fired.push_back({wp, GetMessageTime() - start});
                             return std::nullopt;
                         }});
     MSG probe;
@@ -121,8 +136,9 @@ TEST_F(UserMessages, TimersFireInOrderOfTheirDueTimesOnTheManualClock)
     SetTimer(w, 1, 30, nullptr);
     SetTimer(w, 2, 50, nullptr);
     AdvanceClockAndPump(150);
-    EXPECT_EQ(fired, (std::vector<std::pair<UINT_PTR, DWORD>>{
-                         {1, 30}, {2, 50}, {1, 60}, {1, 90}, {2, 100}, {1, 120}, {1, 150}, {2, 150}}));
+    EXPECT_EQ(fired,
+              (std::vector<std::pair<UINT_PTR, DWORD>>{
+                  {1, 30}, {2, 50}, {1, 60}, {1, 90}, {2, 100}, {1, 120}, {1, 150}, {2, 150}}));
 
     // However long nobody looks, a timer gives one WM_TIMER, then runs on a period later.
     fired.clear();
@@ -148,7 +164,8 @@ TEST_F(UserMessages, TimersFireInOrderOfTheirDueTimesOnTheManualClock)
 std::vector<UINT_PTR> g_procTimers;
 void CALLBACK TimerProc(HWND, UINT message, UINT_PTR id, DWORD)
 {
-    if (message == WM_TIMER) g_procTimers.push_back(id);
+    if (message == WM_TIMER)
+        g_procTimers.push_back(id);
 }
 
 TEST_F(UserMessages, ThreadTimersAndTimerProceduresGoThroughDispatch)
@@ -177,13 +194,15 @@ TEST_F(UserMessages, CreationSendsItsMessagesAndFailureDestroysTheWindow)
 {
     struct Case {
         const char* name;
-        UINT refuse;       // the creation message answered with failure, or 0
+        UINT refuse;  // the creation message answered with failure, or 0
         LRESULT answer;
         std::vector<std::string> expected;
     };
     const Case cases[] = {
         {"ok", 0, 0, {"ok:WM_CREATE", "ok:WM_SIZE", "ok:WM_MOVE", "ok:WM_SHOWWINDOW(1)"}},
-        {"nocreate", WM_CREATE, -1,
+        {"nocreate",
+         WM_CREATE,
+         -1,
          {"nocreate:WM_CREATE", "nocreate:WM_DESTROY", "nocreate:WM_NCDESTROY"}},
         {"noncc", WM_NCCREATE, FALSE, {"noncc:WM_NCDESTROY"}},
     };
@@ -193,13 +212,18 @@ TEST_F(UserMessages, CreationSendsItsMessagesAndFailureDestroysTheWindow)
         TakeLog();
         UINT refuse = c.refuse;
         LRESULT answer = c.answer;
-        HWND w = Make(c.name, {WS_CHILD | WS_VISIBLE, 0, {5, 6, 25, 36}, parent, 11,
+        HWND w = Make(c.name, {WS_CHILD | WS_VISIBLE,
+                               0,
+                               {5, 6, 25, 36},
+                               parent,
+                               11,
                                [=](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-                                   if (m == refuse) return answer;
+                                   if (m == refuse)
+                                       return answer;
                                    return std::nullopt;
                                }});
-        EXPECT_EQ(Only(TakeLog(), {"WM_CREATE", "WM_SIZE", "WM_MOVE", "WM_SHOWWINDOW",
-                                   "WM_DESTROY", "WM_NCDESTROY"}),
+        EXPECT_EQ(Only(TakeLog(), {"WM_CREATE", "WM_SIZE", "WM_MOVE", "WM_SHOWWINDOW", "WM_DESTROY",
+                                   "WM_NCDESTROY"}),
                   c.expected);
         if (refuse) {
             EXPECT_EQ(w, nullptr);
@@ -211,9 +235,9 @@ TEST_F(UserMessages, CreationSendsItsMessagesAndFailureDestroysTheWindow)
         }
     }
 
-    EXPECT_EQ(CreateWindowExW(0, kClass, L"", WS_CHILD, 0, 0, 1, 1, nullptr, nullptr, nullptr,
-                              nullptr),
-              nullptr);
+    EXPECT_EQ(
+        CreateWindowExW(0, kClass, L"", WS_CHILD, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
+        nullptr);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_TLW_WITH_WSCHILD));
     EXPECT_EQ(CreateWindowExW(0, L"NoSuchClass", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                               nullptr, nullptr),
@@ -233,11 +257,11 @@ TEST_F(UserMessages, DestructionGoesOwnedFirstThenParentBeforeChildren)
     PumpMessages();
     TakeLog();
     ASSERT_TRUE(DestroyWindow(parent));
-    EXPECT_EQ(Only(TakeLog(), {"WM_DESTROY", "WM_NCDESTROY"}),
-              (std::vector<std::string>{"O:WM_DESTROY", "O:WM_NCDESTROY", "P:WM_DESTROY",
-                                        "C2:WM_DESTROY", "C1:WM_DESTROY", "G:WM_DESTROY",
-                                        "C2:WM_NCDESTROY", "G:WM_NCDESTROY", "C1:WM_NCDESTROY",
-                                        "P:WM_NCDESTROY"}));
+    EXPECT_EQ(
+        Only(TakeLog(), {"WM_DESTROY", "WM_NCDESTROY"}),
+        (std::vector<std::string>{"O:WM_DESTROY", "O:WM_NCDESTROY", "P:WM_DESTROY", "C2:WM_DESTROY",
+                                  "C1:WM_DESTROY", "G:WM_DESTROY", "C2:WM_NCDESTROY",
+                                  "G:WM_NCDESTROY", "C1:WM_NCDESTROY", "P:WM_NCDESTROY"}));
     EXPECT_FALSE(IsWindow(parent));
     EXPECT_FALSE(IsWindow(first));
     EXPECT_FALSE(IsWindow(owned));
@@ -247,7 +271,8 @@ TEST_F(UserMessages, MessagesQueuedForADestroyedWindowAreDropped)
 {
     HWND w = Make("W", {WS_POPUP | WS_VISIBLE, 0, {0, 0, 50, 50}});
     PumpMessages();
-    for (int i = 0; i < 3; ++i) PostMessageW(w, WM_USER, 0, 0);
+    for (int i = 0; i < 3; ++i)
+        PostMessageW(w, WM_USER, 0, 0);
     SetTimer(w, 1, 10, nullptr);
     InvalidateRect(w, nullptr, TRUE);
     platform::testing::InjectClick(10, 10);
@@ -267,7 +292,11 @@ TEST_F(UserMessages, AWindowMayDestroyItselfAndItsParentInsideItsOwnHandler)
     HWND parent = Make("P", {WS_POPUP | WS_VISIBLE, 0, {0, 0, 100, 100}});
     HWND child = nullptr;
     LONG_PTR afterwards = -1;
-    child = Make("C", {WS_CHILD | WS_VISIBLE, 0, {10, 10, 60, 60}, parent, 1,
+    child = Make("C", {WS_CHILD | WS_VISIBLE,
+                       0,
+                       {10, 10, 60, 60},
+                       parent,
+                       1,
                        [&](HWND self, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
                            if (m == WM_LBUTTONDOWN) {
                                DestroyWindow(self);
@@ -286,12 +315,16 @@ TEST_F(UserMessages, AWindowMayDestroyItselfAndItsParentInsideItsOwnHandler)
     EXPECT_FALSE(IsWindow(child));
     EXPECT_EQ(afterwards, 0);
     // The release, with the child gone, goes to the parent below it.
-    EXPECT_EQ(Only(TakeLog(), {"WM_LBUTTONDOWN", "WM_LBUTTONUP", "WM_DESTROY", "WM_NCDESTROY",
-                               "WM_USER"}),
+    EXPECT_EQ(Only(TakeLog(),
+                   {"WM_LBUTTONDOWN", "WM_LBUTTONUP", "WM_DESTROY", "WM_NCDESTROY", "WM_USER"}),
               (std::vector<std::string>{"C:WM_LBUTTONDOWN", "C:WM_DESTROY", "C:WM_NCDESTROY",
                                         "P:WM_LBUTTONUP"}));
 
-    HWND second = Make("C2", {WS_CHILD | WS_VISIBLE, 0, {10, 10, 60, 60}, parent, 2,
+    HWND second = Make("C2", {WS_CHILD | WS_VISIBLE,
+                              0,
+                              {10, 10, 60, 60},
+                              parent,
+                              2,
                               [&](HWND self, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
                                   if (m == WM_USER) {
                                       DestroyWindow(GetParent(self));

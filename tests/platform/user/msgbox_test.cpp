@@ -15,7 +15,8 @@ constexpr uint32_t kTitle = 0x00303E4E;  // the box's title strip, RGB(48, 62, 7
 size_t Count(const std::vector<uint32_t>& pixels, uint32_t value)
 {
     size_t n = 0;
-    for (uint32_t p : pixels) n += p == value;
+    for (uint32_t p : pixels)
+        n += p == value;
     return n;
 }
 
@@ -24,11 +25,16 @@ TEST(UserMessageBox, AScriptedAnswerEndsTheModalBoxWhileTheOwnerIsDisabled)
     AnswerMessageBoxes({IDNO});
     int answer = 0;
     HWND dialog = Make("D", {WS_POPUP | WS_VISIBLE, 0, {100, 100, 700, 500}});
-    HWND list = Make("L", {WS_CHILD | WS_VISIBLE, 0, {10, 10, 200, 200}, dialog, 0,
+    HWND list = Make("L", {WS_CHILD | WS_VISIBLE,
+                           0,
+                           {10, 10, 200, 200},
+                           dialog,
+                           0,
                            [&](HWND self, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
                                if (m == WM_USER)
-                                   answer = MessageBoxW(self, L"Delete the recording & its partner?",
-                                                        L"Tessaly", MB_YESNO | MB_ICONQUESTION);
+                                   answer =
+                                       MessageBoxW(self, L"Delete the recording & its partner?",
+                                                   L"Tessaly", MB_YESNO | MB_ICONQUESTION);
                                return std::nullopt;
                            }});
     PumpMessages();
@@ -59,7 +65,8 @@ TEST(UserMessageBox, AScriptedAnswerEndsTheModalBoxWhileTheOwnerIsDisabled)
     EXPECT_GT(Count(box.pixels, 0x00E1E1E1), 1000u);
     size_t dark = 0;
     for (int y = 24; y < box.height - 40; ++y)
-        for (int x = 0; x < box.width; ++x) dark += (box.pixels[size_t(y * box.width + x)] & 0xFF) < 0x60;
+        for (int x = 0; x < box.width; ++x)
+            dark += (box.pixels[size_t(y * box.width + x)] & 0xFF) < 0x60;
     EXPECT_GT(dark, 50u);
     DestroyWindow(dialog);
 }
@@ -81,9 +88,9 @@ TEST(UserMessageBox, UnscriptedBoxesTakeTheirDefaultButton)
     };
     for (const Case& c : cases) {
         platform::testing::ClearShownMessageBoxes();
-        EXPECT_EQ(MessageBoxW(nullptr, L"Error : Cannot create the filter (0x80040154)", nullptr,
-                              c.type),
-                  c.answer);
+        EXPECT_EQ(
+            MessageBoxW(nullptr, L"Error : Cannot create the filter (0x80040154)", nullptr, c.type),
+            c.answer);
         std::vector<ShownMessageBox> shown = ShownMessageBoxes();
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_EQ(shown[0].buttons, c.buttons);

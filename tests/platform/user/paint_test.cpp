@@ -43,8 +43,10 @@ bool Covers(const std::vector<RECT>& rects, const RECT& r)
     for (LONG y = r.top; y < r.bottom; ++y) {
         for (LONG x = r.left; x < r.right; ++x) {
             bool inside = false;
-            for (const RECT& d : rects) inside = inside || PtInRect(&d, POINT{x, y});
-            if (!inside) return false;
+            for (const RECT& d : rects)
+                inside = inside || PtInRect(&d, POINT{x, y});
+            if (!inside)
+                return false;
         }
     }
     return true;
@@ -55,10 +57,16 @@ TEST_F(UserPaint, PaintingReachesOnlyTheUpdateRegion)
     RECT painted = {};
     BOOL mustErase = FALSE;
     bool eraseItself = true;
-    HWND w = Make("W", {WS_POPUP | WS_VISIBLE, 0, {10, 10, 50, 40}, nullptr, 0,
+    HWND w = Make("W", {WS_POPUP | WS_VISIBLE,
+                        0,
+                        {10, 10, 50, 40},
+                        nullptr,
+                        0,
                         [&](HWND self, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-                            if (m == WM_ERASEBKGND && !eraseItself) return 0;
-                            if (m != WM_PAINT || eraseItself) return std::nullopt;
+                            if (m == WM_ERASEBKGND && !eraseItself)
+                                return 0;
+                            if (m != WM_PAINT || eraseItself)
+                                return std::nullopt;
                             PAINTSTRUCT ps;
                             HDC dc = BeginPaint(self, &ps);
                             painted = ps.rcPaint;
@@ -115,7 +123,8 @@ TEST_F(UserPaint, UpdateWindowPaintsTheWindowAndItsChildrenAtOnce)
     InvalidateRect(hidden, nullptr, FALSE);
     TakeLog();
     UpdateWindow(parent);
-    EXPECT_EQ(Only(TakeLog(), {"WM_PAINT"}), (std::vector<std::string>{"P:WM_PAINT", "C:WM_PAINT"}));
+    EXPECT_EQ(Only(TakeLog(), {"WM_PAINT"}),
+              (std::vector<std::string>{"P:WM_PAINT", "C:WM_PAINT"}));
     MSG msg;
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE));
     DestroyWindow(parent);
@@ -207,7 +216,8 @@ TEST_F(UserPaint, ScreenStateListsVisibleWindowsBottomToTopWithClippedLayers)
     state = TakeScreenState();
     EXPECT_TRUE(Covers(state.dirty, RECT{0, 0, 50, 50}));
     EXPECT_TRUE(Covers(state.dirty, RECT{10, 10, 60, 60}));
-    for (HWND w : {dialog, topmost, minimised, offscreen}) DestroyWindow(w);
+    for (HWND w : {dialog, topmost, minimised, offscreen})
+        DestroyWindow(w);
 }
 
 TEST_F(UserPaint, LayeredWindowsShowTheirLastPictureOnly)
@@ -224,7 +234,8 @@ TEST_F(UserPaint, LayeredWindowsShowTheirLastPictureOnly)
     void* bits = nullptr;
     HBITMAP picture = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     auto* px = static_cast<uint32_t*>(bits);
-    for (int i = 0; i < 300; ++i) px[i] = (i % 30 < 10) ? 0x80400000u : 0xFF00FF00u;
+    for (int i = 0; i < 300; ++i)
+        px[i] = (i % 30 < 10) ? 0x80400000u : 0xFF00FF00u;
     HDC source = CreateCompatibleDC(nullptr);
     SelectObject(source, picture);
 
@@ -254,19 +265,19 @@ TEST_F(UserPaint, LayeredWindowsShowTheirLastPictureOnly)
     // A picture only moves the window; a new size needs a new picture. Colour keys are not
     // offered, and plain windows have no picture.
     POINT again = {0, 0};
-    ASSERT_TRUE(UpdateLayeredWindow(w, nullptr, &again, nullptr, nullptr, nullptr, 0, &blend,
-                                    ULW_ALPHA));
+    ASSERT_TRUE(
+        UpdateLayeredWindow(w, nullptr, &again, nullptr, nullptr, nullptr, 0, &blend, ULW_ALPHA));
     GetWindowRect(w, &r);
     EXPECT_EQ(r.left, 0);
     SIZE bigger = {25, 10};
-    EXPECT_FALSE(UpdateLayeredWindow(w, nullptr, nullptr, &bigger, nullptr, nullptr, 0, &blend,
-                                     ULW_ALPHA));
+    EXPECT_FALSE(
+        UpdateLayeredWindow(w, nullptr, nullptr, &bigger, nullptr, nullptr, 0, &blend, ULW_ALPHA));
     EXPECT_FALSE(UpdateLayeredWindow(w, nullptr, nullptr, nullptr, source, &from, 0, &blend,
                                      0x1 /* ULW_COLORKEY */));
     HWND plain = Make("P", {WS_POPUP | WS_VISIBLE, 0, {0, 0, 5, 5}});
     PumpMessages();
-    EXPECT_FALSE(UpdateLayeredWindow(plain, nullptr, nullptr, nullptr, source, &from, 0, &blend,
-                                     ULW_ALPHA));
+    EXPECT_FALSE(
+        UpdateLayeredWindow(plain, nullptr, nullptr, nullptr, source, &from, 0, &blend, ULW_ALPHA));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
 
     // Without WS_EX_LAYERED again, the window is plain and paints itself.
@@ -277,7 +288,8 @@ TEST_F(UserPaint, LayeredWindowsShowTheirLastPictureOnly)
     state = TakeScreenState();
     bool found = false;
     for (const auto& entry : state.windows) {
-        if (entry.window != w) continue;
+        if (entry.window != w)
+            continue;
         found = true;
         EXPECT_FALSE(entry.layered);
         ASSERT_EQ(entry.layers.size(), 1u);

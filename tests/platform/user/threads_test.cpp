@@ -31,15 +31,18 @@ public:
                 TranslateMessage(&msg);
                 DispatchMessageW(&msg);
             }
-            if (m_keepWindow.load()) return;  // the thread's end takes it
-            if (IsWindow(m_window)) DestroyWindow(m_window);
+            if (m_keepWindow.load())
+                return;  // the thread's end takes it
+            if (IsWindow(m_window))
+                DestroyWindow(m_window);
         });
         ready.wait();
     }
     ~UiThread() { Stop(); }
     void Stop()
     {
-        if (!m_thread.joinable()) return;
+        if (!m_thread.joinable())
+            return;
         PostThreadMessageW(m_id, WM_QUIT, 0, 0);
         m_thread.join();
     }
@@ -57,9 +60,14 @@ private:
 TEST(UserThreads, ASendRunsOnTheTargetThreadAndSentMessagesComeBeforePosted)
 {
     HWND main = Make("M", {WS_POPUP, 0, {0, 0, 10, 10}});
-    UiThread worker("W", {WS_POPUP, 0, {0, 0, 10, 10}, nullptr, 0,
+    UiThread worker("W", {WS_POPUP,
+                          0,
+                          {0, 0, 10, 10},
+                          nullptr,
+                          0,
                           [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-                              if (m == WM_USER) return LRESULT(GetCurrentThreadId());
+                              if (m == WM_USER)
+                                  return LRESULT(GetCurrentThreadId());
                               if (m == WM_USER + 1) {
                                   PostMessageW(main, WM_USER + 2, 0, 0);
                                   return SendMessageW(main, WM_USER + 3, 0, 0) + 7;
@@ -71,15 +79,22 @@ TEST(UserThreads, ASendRunsOnTheTargetThreadAndSentMessagesComeBeforePosted)
     // The worker posts to us and then sends to us while we wait in our own send: the sent
     // message is handled at once, the posted one when we next look at our queue.
     EXPECT_EQ(SendMessageW(worker.Window(), WM_USER + 1, 0, 0), 7);
-    EXPECT_EQ(Only(TakeLog(), {"WM_USER+2", "WM_USER+3"}), (std::vector<std::string>{"M:WM_USER+3"}));
+    EXPECT_EQ(Only(TakeLog(), {"WM_USER+2", "WM_USER+3"}),
+              (std::vector<std::string>{"M:WM_USER+3"}));
     PumpMessages();
-    EXPECT_EQ(Only(TakeLog(), {"WM_USER+2", "WM_USER+3"}), (std::vector<std::string>{"M:WM_USER+2"}));
+    EXPECT_EQ(Only(TakeLog(), {"WM_USER+2", "WM_USER+3"}),
+              (std::vector<std::string>{"M:WM_USER+2"}));
 
     // What changes another thread's window is sent to that thread.
     std::atomic<DWORD> shownOn{0};
-    UiThread other("O", {WS_POPUP, 0, {0, 0, 10, 10}, nullptr, 0,
+    UiThread other("O", {WS_POPUP,
+                         0,
+                         {0, 0, 10, 10},
+                         nullptr,
+                         0,
                          [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-                             if (m == WM_SHOWWINDOW) shownOn = GetCurrentThreadId();
+                             if (m == WM_SHOWWINDOW)
+                                 shownOn = GetCurrentThreadId();
                              return std::nullopt;
                          }});
     ShowWindow(other.Window(), SW_SHOWNA);
@@ -100,9 +115,11 @@ TEST(UserThreads, SendsAroundThreeThreadsWhileEachIsInsideASendDoNotDeadlock)
     std::atomic<int> visits[3] = {};
     auto hop = [&](int index) {
         return [&, index](HWND, UINT m, WPARAM wp, LPARAM) -> std::optional<LRESULT> {
-            if (m != WM_USER) return std::nullopt;
+            if (m != WM_USER)
+                return std::nullopt;
             ++visits[index];
-            if (wp == 0) return 0;
+            if (wp == 0)
+                return 0;
             return SendMessageW(ring[(index + 1) % 3], WM_USER, wp - 1, 0) + 1;
         };
     };
@@ -121,7 +138,11 @@ TEST(UserThreads, ActivationNeverWaitsForAThreadThatIsNotLookingAtItsQueue)
 {
     HANDLE inside = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    UiThread busy("B", {WS_POPUP | WS_VISIBLE, 0, {0, 0, 50, 50}, nullptr, 0,
+    UiThread busy("B", {WS_POPUP | WS_VISIBLE,
+                        0,
+                        {0, 0, 50, 50},
+                        nullptr,
+                        0,
                         [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
                             if (m == WM_USER) {
                                 SetEvent(inside);
@@ -154,9 +175,14 @@ TEST(UserThreads, AThreadThatEndsTakesItsWindowsAndWakesItsSenders)
     HWND window = nullptr;
     std::latch created(1);
     std::thread owner([&] {
-        window = Make("W", {WS_POPUP | WS_VISIBLE, 0, {0, 0, 10, 10}, nullptr, 0,
+        window = Make("W", {WS_POPUP | WS_VISIBLE,
+                            0,
+                            {0, 0, 10, 10},
+                            nullptr,
+                            0,
                             [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-                                if (m == WM_USER) ++handled;
+                                if (m == WM_USER)
+                                    ++handled;
                                 return std::nullopt;
                             }});
         created.count_down();
@@ -180,9 +206,14 @@ TEST(UserThreads, AThreadThatEndsTakesItsWindowsAndWakesItsSenders)
 TEST(UserThreads, InjectedInputReachesTheThreadThatOwnsTheWindow)
 {
     std::atomic<DWORD> pressedOn{0};
-    UiThread worker("W", {WS_POPUP | WS_VISIBLE, 0, {300, 300, 400, 400}, nullptr, 0,
+    UiThread worker("W", {WS_POPUP | WS_VISIBLE,
+                          0,
+                          {300, 300, 400, 400},
+                          nullptr,
+                          0,
                           [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-                              if (m == WM_LBUTTONDOWN) pressedOn = GetCurrentThreadId();
+                              if (m == WM_LBUTTONDOWN)
+                                  pressedOn = GetCurrentThreadId();
                               return std::nullopt;
                           }});
     HWND mine = Make("M", {WS_POPUP | WS_VISIBLE, 0, {0, 0, 100, 100}});
@@ -191,7 +222,8 @@ TEST(UserThreads, InjectedInputReachesTheThreadThatOwnsTheWindow)
     InjectClick(350, 350);
     InjectClick(50, 50);
     // The click for the worker comes first; this thread waits for it to be taken.
-    while (PumpMessages() == 0) WaitForThreadIdle(worker.Id());
+    while (PumpMessages() == 0)
+        WaitForThreadIdle(worker.Id());
     ASSERT_TRUE(WaitForThreadIdle(worker.Id()));
     EXPECT_EQ(pressedOn.load(), worker.Id());
     std::vector<std::string> log = Only(TakeLog(), {"WM_LBUTTONDOWN", "WM_LBUTTONUP"});
@@ -199,6 +231,7 @@ TEST(UserThreads, InjectedInputReachesTheThreadThatOwnsTheWindow)
                                              "M:WM_LBUTTONDOWN", "M:WM_LBUTTONUP"}));
     worker.Stop();
     EXPECT_FALSE(WaitForThreadIdle(worker.Id()));
+    EXPECT_FALSE(WaitForThreadIdle(GetCurrentThreadId()));
     DestroyWindow(mine);
 }
 
@@ -250,15 +283,16 @@ TEST(UserThreads, PaintingFromWorkerThreadsThroughGetDcIsSerialisedByThePixels)
     resizing = false;
     compositor.join();
     settled.arrive_and_wait();
-    for (std::thread& t : workers) t.join();
+    for (std::thread& t : workers)
+        t.join();
 
     std::vector<uint32_t> pixels;
     SIZE size;
     ASSERT_TRUE(platform::testing::ReadWindowPixels(window, &pixels, &size));
     ASSERT_EQ(size.cx, kBand * kWorkers);
     for (int i = 0; i < kWorkers; ++i) {
-        uint32_t expected = (GetRValue(colours[i]) << 16) | (GetGValue(colours[i]) << 8) |
-                            GetBValue(colours[i]);
+        uint32_t expected =
+            (GetRValue(colours[i]) << 16) | (GetGValue(colours[i]) << 8) | GetBValue(colours[i]);
         EXPECT_EQ(pixels[size_t(5 * size.cx + i * kBand + 3)], expected) << "band " << i;
     }
     DestroyWindow(window);

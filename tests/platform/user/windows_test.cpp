@@ -88,16 +88,22 @@ TEST_F(UserWindows, ZOrderKeepsTheTopmostBandAndOwnedWindowsAboveTheirOwner)
     SetWindowPos(c2, c1, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     EXPECT_EQ(GetWindow(a, GW_CHILD), c1);
     EXPECT_EQ(GetWindow(c3, GW_HWNDPREV), c2);
-    for (HWND w : {a, b, topmost}) DestroyWindow(w);
+    for (HWND w : {a, b, topmost})
+        DestroyWindow(w);
 }
 
 TEST_F(UserWindows, ShowingAndHidingFollowWindowsOrder)
 {
     HWND dialog = Make("D", {WS_POPUP | WS_VISIBLE, 0, {0, 0, 300, 300}});
-    HWND popup = Make("P", {WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, {10, 10, 60, 60}, dialog,
-                            0, [](HWND self, UINT m, WPARAM wp, LPARAM) -> std::optional<LRESULT> {
+    HWND popup = Make("P", {WS_POPUP,
+                            WS_EX_TOOLWINDOW | WS_EX_TOPMOST,
+                            {10, 10, 60, 60},
+                            dialog,
+                            0,
+                            [](HWND self, UINT m, WPARAM wp, LPARAM) -> std::optional<LRESULT> {
                                 // Not yet visible when told it is about to be shown.
-                                if (m == WM_SHOWWINDOW && wp) EXPECT_FALSE(IsWindowVisible(self));
+                                if (m == WM_SHOWWINDOW && wp)
+                                    EXPECT_FALSE(IsWindowVisible(self));
                                 return std::nullopt;
                             }});
     HWND child = Make("C", {WS_CHILD, 0, {0, 0, 10, 10}, dialog});
@@ -107,12 +113,12 @@ TEST_F(UserWindows, ShowingAndHidingFollowWindowsOrder)
     TakeLog();
 
     ShowWindow(popup, SW_SHOW);
-    EXPECT_EQ(Only(TakeLog(), {"WM_SHOWWINDOW", "WM_NCACTIVATE", "WM_ACTIVATE", "WM_SETFOCUS",
-                               "WM_KILLFOCUS"}),
-              (std::vector<std::string>{"P:WM_SHOWWINDOW(1)", "D:WM_NCACTIVATE(0)",
-                                        "D:WM_ACTIVATE(0,P)", "P:WM_NCACTIVATE(1)",
-                                        "P:WM_ACTIVATE(1,D)", "D:WM_KILLFOCUS(P)",
-                                        "P:WM_SETFOCUS(D)"}));
+    EXPECT_EQ(
+        Only(TakeLog(),
+             {"WM_SHOWWINDOW", "WM_NCACTIVATE", "WM_ACTIVATE", "WM_SETFOCUS", "WM_KILLFOCUS"}),
+        (std::vector<std::string>{"P:WM_SHOWWINDOW(1)", "D:WM_NCACTIVATE(0)", "D:WM_ACTIVATE(0,P)",
+                                  "P:WM_NCACTIVATE(1)", "P:WM_ACTIVATE(1,D)", "D:WM_KILLFOCUS(P)",
+                                  "P:WM_SETFOCUS(D)"}));
     EXPECT_EQ(GetActiveWindow(), popup);
 
     // SW_SHOW of a visible top-level window activates it again; WM_SHOWWINDOW is not sent.
@@ -222,24 +228,35 @@ TEST_F(UserWindows, MovingAndSizingSendSizeAndMoveAndInvalidateByClassStyle)
     EXPECT_EQ(r, (RECT{31, 40, 231, 120}));
 
     LPARAM sized = 0;
-    HWND probe = Make("S", {WS_POPUP, 0, {0, 0, 10, 10}, nullptr, 0,
+    HWND probe = Make("S", {WS_POPUP,
+                            0,
+                            {0, 0, 10, 10},
+                            nullptr,
+                            0,
                             [&](HWND, UINT m, WPARAM, LPARAM lp) -> std::optional<LRESULT> {
-                                if (m == WM_SIZE) sized = lp;
+                                if (m == WM_SIZE)
+                                    sized = lp;
                                 return std::nullopt;
                             }});
     MoveWindow(probe, 0, 0, 640, 360, FALSE);
     EXPECT_EQ(LOWORD(sized), 640);
     EXPECT_EQ(HIWORD(sized), 360);
-    for (HWND w : {plain, whole, probe}) DestroyWindow(w);
+    for (HWND w : {plain, whole, probe})
+        DestroyWindow(w);
     EXPECT_TRUE(UnregisterClassW(L"UserTestRedraw", nullptr));
 }
 
 TEST_F(UserWindows, MaximiseMinimiseAndRestore)
 {
     WPARAM lastType = 99;
-    HWND w = Make("W", {WS_POPUP | WS_VISIBLE, 0, {10, 20, 210, 120}, nullptr, 0,
+    HWND w = Make("W", {WS_POPUP | WS_VISIBLE,
+                        0,
+                        {10, 20, 210, 120},
+                        nullptr,
+                        0,
                         [&](HWND, UINT m, WPARAM wp, LPARAM lp) -> std::optional<LRESULT> {
-                            if (m == WM_SIZE) lastType = wp;
+                            if (m == WM_SIZE)
+                                lastType = wp;
                             if (m == WM_GETMINMAXINFO) {
                                 auto* info = reinterpret_cast<MINMAXINFO*>(lp);
                                 info->ptMaxSize.y -= 40;  // keep a strip free
@@ -275,9 +292,14 @@ TEST_F(UserWindows, EnablingSendsEnableAfterTheChangeAndTakesFocusAndCapture)
 {
     HWND dialog = Make("D", {WS_POPUP | WS_VISIBLE});
     bool enabledWhenTold = true;
-    HWND button = Make("B", {WS_CHILD | WS_VISIBLE, 0, {0, 0, 10, 10}, dialog, 5,
+    HWND button = Make("B", {WS_CHILD | WS_VISIBLE,
+                             0,
+                             {0, 0, 10, 10},
+                             dialog,
+                             5,
                              [&](HWND self, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-                                 if (m == WM_ENABLE) enabledWhenTold = IsWindowEnabled(self);
+                                 if (m == WM_ENABLE)
+                                     enabledWhenTold = IsWindowEnabled(self);
                                  return std::nullopt;
                              }});
     SetFocus(button);
@@ -319,7 +341,7 @@ TEST_F(UserWindows, SetParentTurnsAChildIntoATopLevelWindowAndBack)
     MoveWindow(video, 2, 109, 640, 360, TRUE);
     GetWindowRect(video, &r);
     EXPECT_EQ(r, (RECT{102, 209, 742, 569}));
-    EXPECT_EQ(GetActiveWindow(), dialog);  // the former top-level window left activation
+    EXPECT_EQ(GetActiveWindow(), dialog);          // the former top-level window left activation
     EXPECT_EQ(SetParent(dialog, video), nullptr);  // a window cannot go under its own child
     DestroyWindow(dialog);
     EXPECT_FALSE(IsWindow(video));
@@ -358,9 +380,14 @@ TEST_F(UserWindows, WindowDataAndText)
 
     // A window that handles WM_SETTEXT itself sees every SetWindowTextW.
     std::wstring navigated;
-    HWND host = Make("H", {WS_POPUP, 0, {0, 0, 1, 1}, nullptr, 0,
+    HWND host = Make("H", {WS_POPUP,
+                           0,
+                           {0, 0, 1, 1},
+                           nullptr,
+                           0,
                            [&](HWND, UINT m, WPARAM, LPARAM lp) -> std::optional<LRESULT> {
-                               if (m == WM_SETTEXT) navigated = reinterpret_cast<LPCWSTR>(lp);
+                               if (m == WM_SETTEXT)
+                                   navigated = reinterpret_cast<LPCWSTR>(lp);
                                return std::nullopt;
                            }});
     SetWindowTextW(host, L"mapView.htm");
