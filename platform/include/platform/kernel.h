@@ -254,6 +254,24 @@ PLATFORM_API void Sleep(DWORD milliseconds);
 PLATFORM_API DWORD GetTickCount();
 PLATFORM_API ULONGLONG GetTickCount64();
 
+// number x numerator / denominator, computed in 64 bits and rounded to the nearest integer,
+// halves away from zero; -1 when the denominator is 0 or the result does not fit in an int.
+inline int MulDiv(int number, int numerator, int denominator)
+{
+    if (denominator == 0) return -1;
+    long long product = static_cast<long long>(number) * numerator;
+    bool negative = (product < 0) != (denominator < 0);
+    unsigned long long magnitude = product < 0 ? 0ull - static_cast<unsigned long long>(product)
+                                               : static_cast<unsigned long long>(product);
+    unsigned long long divisor = denominator < 0 ? 0ull - static_cast<unsigned long long>(
+                                                              static_cast<long long>(denominator))
+                                                 : static_cast<unsigned long long>(denominator);
+    unsigned long long quotient = (magnitude + divisor / 2) / divisor;
+    if (quotient > (negative ? 2147483648ull : 2147483647ull)) return -1;
+    return negative ? static_cast<int>(0ll - static_cast<long long>(quotient))
+                    : static_cast<int>(quotient);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Modules and resources
 //
