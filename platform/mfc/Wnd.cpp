@@ -54,9 +54,19 @@ ThreadState& Thread()
     return state;
 }
 
+std::unordered_map<HWND, std::unique_ptr<CWnd>>& Temporaries()
+{
+    thread_local std::unordered_map<HWND, std::unique_ptr<CWnd>> temporaries;
+    return temporaries;
+}
+
 void DeleteTemporaries()
 {
-    Thread().temporaries.clear();
+    // A loop nested inside a handler (a dialog run from a command) leaves them to the outer
+    // loop: the handler may still hold one.
+    if (Thread().current)
+        return;
+    Temporaries().clear();
 }
 
 bool MapAttach(HWND window, CWnd* object)
@@ -200,7 +210,7 @@ CWnd* CWnd::FromHandle(HWND window)
         return nullptr;
     if (CWnd* permanent = MapFind(window))
         return permanent;
-    auto& temporaries = Thread().temporaries;
+    auto& temporaries = Temporaries();
     auto it = temporaries.find(window);
     if (it != temporaries.end())
         return it->second.get();

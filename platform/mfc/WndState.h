@@ -20,19 +20,21 @@ struct MessageFrame {
     MessageFrame* previous;
 };
 
-// Per thread; only the owning thread touches it.
+// Per thread; only the owning thread touches it. Trivially destructible, so that objects
+// destroyed late at the program's end (globals) may still look at it.
 struct ThreadState {
     // The object whose CreateEx runs on this thread and whose window has not yet had its first
     // message; AfxWndProc attaches it to the first window without an object that it sees.
     CWnd* creating = nullptr;
     MessageFrame* current = nullptr;
-    // FromHandle's objects for handles without a permanent one, freed at idle and at the
-    // thread's end.
-    std::unordered_map<HWND, std::unique_ptr<CWnd>> temporaries;
 };
 
 ThreadState& Thread();
-// Frees the calling thread's temporary window objects.
+// FromHandle's objects for handles without a permanent one, freed at idle and at the thread's
+// end.
+std::unordered_map<HWND, std::unique_ptr<CWnd>>& Temporaries();
+// Frees the calling thread's temporary window objects, unless a message handler of the thread
+// is running (the loop is nested inside it).
 void DeleteTemporaries();
 
 // The permanent map. Attach fails when the handle or the object is mapped already.

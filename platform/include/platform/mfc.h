@@ -411,7 +411,7 @@ protected:
 // CWnd pointers that the framework returns for handles without an object of their own
 // (FromHandle, GetParent, GetDlgItem, the window arguments of handlers) are temporary: they
 // belong to the calling thread and live until its next idle moment in a framework message loop
-// (or the thread's end), so they must not be kept.
+// that no handler of the thread is running (or the thread's end), so they must not be kept.
 
 // Document and view creation data; no window here is made from one, and the argument is passed
 // to the window as its creation parameter untouched.

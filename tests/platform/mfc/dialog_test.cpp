@@ -273,6 +273,34 @@ TEST_F(MfcDialog, TemplatesThatCannotBeUsedFailWithAReason)
     }
 }
 
+TEST_F(MfcDialog, TemporaryObjectsOutliveALoopNestedInTheHandlerThatHoldsThem)
+{
+    DWORD me = GetCurrentThreadId();
+    TestDialog outer(kPlain, &m_owner);
+    outer.init = [](TestDialog& d) { d.PostMessage(WM_USER); };
+    INT_PTR innerResult = 0;
+    HWND seen = nullptr;
+    outer.onUser = [&](TestDialog& d) {
+        CWnd* label = d.GetDlgItem(1001);  // a control without an object: a temporary one
+        ASSERT_NE(label, nullptr);
+        ASSERT_EQ(CWnd::FromHandlePermanent(label->m_hWnd), nullptr);
+        // A second dialog, run from this handler, waits idle until its timer is made due.
+        TestDialog inner(kPlain, &d);
+        inner.init = [](TestDialog& i) { i.SetTimer(kFallbackTimer, 20); };
+        std::thread clock([me] {
+            platform::testing::WaitForThreadIdle(me);
+            platform::testing::AdvanceClock(20);
+        });
+        innerResult = inner.DoModal();
+        clock.join();
+        seen = label->m_hWnd;  // still alive
+        d.EndDialog(IDOK);
+    };
+    EXPECT_EQ(outer.DoModal(), IDOK);
+    EXPECT_EQ(innerResult, kFallback);
+    EXPECT_NE(seen, nullptr);
+}
+
 TEST(MfcDialogThreads, ADialogOnItsOwnThreadEndsWhenAnotherThreadSaysSo)
 {
     PinTestFont();
