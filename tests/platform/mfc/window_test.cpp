@@ -365,6 +365,44 @@ TEST_F(MfcWindow, FromHandleLendsTemporaryObjectsForWindowsWithoutOne)
     parent.DestroyWindow();
 }
 
+TEST_F(MfcWindow, CenterWindowCentresOverTheOwnerOrTheScreenAndStaysOnIt)
+{
+    CWnd owner;
+    ASSERT_TRUE(owner.CreateEx(0, nullptr, L"", WS_POPUP | WS_VISIBLE, 100, 100, 400, 200, nullptr,
+                               nullptr));
+    struct Case {
+        const char* name;
+        HWND parent;
+        DWORD style;
+        CRect before;
+        CPoint after;  // top-left, screen pixels (children: parent's client)
+    };
+    const int cx = GetSystemMetrics(SM_CXSCREEN);
+    const int cy = GetSystemMetrics(SM_CYSCREEN);
+    const Case cases[] = {
+        {"no owner: the screen", nullptr, WS_POPUP, CRect(0, 0, 480, 320),
+         CPoint(cx / 2 - 240, cy / 2 - 160)},
+        {"owned: over the owner", owner.m_hWnd, WS_POPUP, CRect(0, 0, 200, 100), CPoint(200, 150)},
+        {"larger than its owner, kept on the screen", owner.m_hWnd, WS_POPUP, CRect(0, 0, 900, 300),
+         CPoint(0, 50)},
+        {"child: inside the parent", owner.m_hWnd, WS_CHILD, CRect(0, 0, 100, 50), CPoint(150, 75)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CWnd window;
+        ASSERT_TRUE(
+            window.CreateEx(0, nullptr, L"", c.style, c.before, CWnd::FromHandle(c.parent), 0));
+        window.CenterWindow();
+        CRect rect;
+        window.GetWindowRect(&rect);
+        if (c.style & WS_CHILD)
+            owner.ScreenToClient(&rect);
+        EXPECT_EQ(rect.TopLeft(), c.after);
+        EXPECT_EQ(rect.Size(), c.before.Size());
+    }
+    owner.DestroyWindow();
+}
+
 // Posts every command (notification code 0) on to its parent, as the viewer's popup menus do.
 class Relay : public Recorder {
 public:
