@@ -1,7 +1,7 @@
-// COM: the interfaces every object and server speaks (IUnknown, IClassFactory, IStream), how our
-// code names interface ids, the one smart pointer that holds references (ComPtr), apartments,
-// object creation by class identifier, GUID text, global memory and the stream over it, and the
-// four exports of an in-process server library.
+// COM: the interfaces every object and server speaks (IUnknown, IClassFactory, IStream, and the
+// declaration of IDispatch), how our code names interface ids, the one smart pointer that holds
+// references (ComPtr), apartments, object creation by class identifier, GUID text, global memory
+// and the stream over it, and the four exports of an in-process server library.
 //
 // Apartments are counted but not modelled: there is no marshalling, and an object is called
 // directly on whichever thread calls it. Objects that several threads use guard themselves.
@@ -187,6 +187,43 @@ protected:
 };
 typedef IStream* LPSTREAM;
 DECLARE_INTERFACE_ID(IStream, IID_IStream);
+
+// ---------------------------------------------------------------------------------------------
+// Automation: what interfaces derived from IDispatch need to be declared
+//
+// BSTR is wide text. VARIANT, DISPPARAMS, EXCEPINFO and ITypeInfo are only named here; code
+// that passes arguments through Invoke defines them (with these tags).
+
+typedef OLECHAR* BSTR;
+typedef LONG DISPID;
+struct ITypeInfo;
+typedef struct tagVARIANT VARIANT;
+typedef struct tagDISPPARAMS DISPPARAMS;
+typedef struct tagEXCEPINFO EXCEPINFO;
+
+#define DISP_E_MEMBERNOTFOUND ((HRESULT)0x80020003)
+#define DISP_E_UNKNOWNNAME ((HRESULT)0x80020006)
+#define DISP_E_BADINDEX ((HRESULT)0x8002000B)
+
+DEFINE_GUID(IID_IDispatch, 0x00020400, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+            0x46);
+
+// Late-bound calls by member id. An object without type information answers a count of 0 from
+// GetTypeInfoCount.
+struct IDispatch : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count,
+                                                    LCID locale, DISPID* ids) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID iid, LCID locale, WORD flags,
+                                             DISPPARAMS* params, VARIANT* result,
+                                             EXCEPINFO* exception, UINT* argumentError) = 0;
+
+protected:
+    ~IDispatch() = default;
+};
+typedef IDispatch* LPDISPATCH;
+DECLARE_INTERFACE_ID(IDispatch, IID_IDispatch);
 
 namespace platform {
 
