@@ -140,7 +140,7 @@ void CNinePatch::Draw(COffscreenDC& target, std::wstring name, RECT* content)
     if (!a.IsCreated() || !b.IsCreated() || !c.IsCreated())
         return;
     {
-        Gdiplus::Graphics graphics(a.GetDC());
+        Gdiplus::Graphics graphics(a.GetDC()->GetSafeHdc());
         graphics.DrawImage(bitmap, Gdiplus::Rect(0, 0, w - 1, h - 1), 1, 1, w - 1, h - 1,
                            Gdiplus::UnitPixel);
     }
@@ -148,7 +148,7 @@ void CNinePatch::Draw(COffscreenDC& target, std::wstring name, RECT* content)
     StretchVert(c, b);
     if (content)
         GetContentRect(bitmap, content);
-    BitBlt(target.GetDC(), 0, 0, width, height, c.GetDC(), 0, 0, SRCCOPY);
+    target.GetDC()->BitBlt(0, 0, width, height, c.GetDC(), 0, 0, SRCCOPY);
 }
 
 void CNinePatch::GetContentRect(Gdiplus::Bitmap* picture, RECT* rect)
@@ -187,16 +187,17 @@ void CNinePatch::Stretch(COffscreenDC& destination, COffscreenDC& source, bool h
     const int sourceLength = horizontal ? source.GetWidth() : source.GetHeight();
     const int destLength = horizontal ? destination.GetWidth() : destination.GetHeight();
     const int across = horizontal ? source.GetHeight() : source.GetWidth();
-    HDC to = destination.GetDC();
-    HDC from = source.GetDC();
-    // Copies `count` source lines from `at` to `position`, stretched to `length` lines.
+    CDC* to = destination.GetDC();
+    CDC* from = source.GetDC();
+    // Copies `count` source lines from `at` to `position`, stretched to `length` lines; an empty
+    // surface on either side takes or gives nothing.
     auto place = [&](int at, int count, int position, int length) {
-        if (count <= 0 || length <= 0)
+        if (count <= 0 || length <= 0 || !to || !from)
             return;
         if (horizontal)
-            StretchBlt(to, position, 0, length, across, from, at, 0, count, across, SRCCOPY);
+            to->StretchBlt(position, 0, length, across, from, at, 0, count, across, SRCCOPY);
         else
-            StretchBlt(to, 0, position, across, length, from, 0, at, across, count, SRCCOPY);
+            to->StretchBlt(0, position, across, length, from, 0, at, across, count, SRCCOPY);
     };
     // A destination shorter than the source gets the picture at its own size, cut off at the
     // destination's edge: marked lines are never shrunk below one line or mirrored.

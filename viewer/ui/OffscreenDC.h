@@ -2,41 +2,50 @@
 // screen in one step.
 #pragma once
 
-#include "platform/gdi.h"
+#include <memory>
 
-// Owns a memory device context and the 32-bit bitmap selected into it. Either both exist with
-// the recorded size (created) or neither does (empty, size 0). Held by value by its window and
-// used on the thread that paints it; not copyable, since it owns both handles.
+#include "platform/mfc.h"
+
+// Owns a framework memory device context and the 32-bit bitmap selected into it. Either both
+// exist with the recorded size (created) or neither does (empty, size 0). Held by value by its
+// window and used on the thread that paints it; not copyable, since it owns both objects.
 class COffscreenDC {
 public:
     COffscreenDC();
-    // Create(dc, width, height).
-    COffscreenDC(HDC dc, int width, int height);
+    // Create(pDC, width, height).
+    COffscreenDC(CDC* pDC, int width, int height);
     ~COffscreenDC();
     COffscreenDC(const COffscreenDC&) = delete;
     COffscreenDC& operator=(const COffscreenDC&) = delete;
 
-    // Releases the current surface, then makes a memory device context compatible with `dc`
-    // holding a zero-filled bitmap of width x height pixels compatible with `dc` (not with the
+    // Releases the current surface, then makes a memory device context compatible with pDC
+    // holding a zero-filled bitmap of width x height pixels compatible with pDC (not with the
     // new memory device context). 1 when both were made; 0, with the surface empty, when either
-    // could not be (negative sizes, a bad `dc`). A size of 0 gives a created surface that draws
-    // nothing.
-    BOOL Create(HDC dc, int width, int height);
-    // Deletes the device context and the bitmap; the surface is empty afterwards. Safe on an
-    // empty surface.
+    // could not be (no pDC, a pDC without a device context, negative sizes). A size of 0 gives a
+    // created surface that draws nothing. pDC may be this surface's own device context: the
+    // new surface is then made from it before the old one goes.
+    BOOL Create(CDC* pDC, int width, int height);
+    // For surfaces made once and kept: as Create with width and height in design units, which
+    // become pixels through g_DPIScale, and the pixel size is recorded. A surface that is created
+    // already is left as it is and the result is 0.
+    BOOL CreateScaled(CDC* pDC, int width, int height);
+    // Puts back what the memory device context held, deletes it and the bitmap; the surface is
+    // empty afterwards. Safe on an empty surface.
     void Release();
 
-    BOOL IsCreated() const { return m_hDC != nullptr; }
-    // The memory device context, null when empty. The surface keeps ownership.
-    HDC GetDC() const { return m_hDC; }
+    BOOL IsCreated() const { return m_pDC != nullptr; }
+    // The memory device context, drawing into the surface's bitmap; null when empty. The surface
+    // keeps ownership, and the object lives until the next Create or Release.
+    CDC* GetDC() const { return m_pDC.get(); }
     int GetWidth() const { return m_nWidth; }
     int GetHeight() const { return m_nHeight; }
 
 private:
-    HDC m_hDC = nullptr;
-    HBITMAP m_hBitmap = nullptr;
-    // What m_hDC held before m_hBitmap was selected; put back before the bitmap is deleted.
-    HGDIOBJ m_hOldObject = nullptr;
+    std::unique_ptr<CDC> m_pDC;
+    std::unique_ptr<CBitmap> m_pBitmap;
+    // What m_pDC held before m_pBitmap was selected, owned by m_pDC; put back before the bitmap
+    // is deleted.
+    CBitmap* m_pOldBitmap = nullptr;
     int m_nWidth = 0;   // pixels
     int m_nHeight = 0;  // pixels
 };

@@ -20,22 +20,23 @@ bool LoadSkinPicture(const std::wstring& upperName, CGdiPlusBitmapResource* pict
     return false;
 }
 
-// Draws the picture's rectangle at (sourceX, sourceY) of width x height pixels at 1:1 into dc
-// at (0, 0), composed over what dc holds.
-void DrawOneToOne(HDC dc, Gdiplus::Bitmap* picture, int sourceX, int sourceY, int width, int height)
+// Draws the picture's rectangle at (sourceX, sourceY) of width x height pixels at 1:1 into the
+// surface at (0, 0), composed over what it holds.
+void DrawOneToOne(const COffscreenDC& surface, Gdiplus::Bitmap* picture, int sourceX, int sourceY,
+                  int width, int height)
 {
-    Gdiplus::Graphics graphics(dc);
+    Gdiplus::Graphics graphics(surface.GetDC()->GetSafeHdc());
     graphics.DrawImage(picture, Gdiplus::Rect(0, 0, width, height), sourceX, sourceY, width, height,
                        Gdiplus::UnitPixel);
 }
 
 // Re-creates the target at the picture's size and draws the picture into it.
-void MakeSurfaceOf(HDC dc, COffscreenDC& target, Gdiplus::Bitmap* picture)
+void MakeSurfaceOf(CDC* pDC, COffscreenDC& target, Gdiplus::Bitmap* picture)
 {
     int width = int(picture->GetWidth());
     int height = int(picture->GetHeight());
-    if (target.Create(dc, width, height))
-        DrawOneToOne(target.GetDC(), picture, 0, 0, width, height);
+    if (target.Create(pDC, width, height))
+        DrawOneToOne(target, picture, 0, 0, width, height);
 }
 
 // A marker of a three-slice picture: black with some alpha. Fully transparent black is what a
@@ -60,15 +61,15 @@ int FindSplit(Gdiplus::Bitmap* picture, bool alongTop)
     return 0;
 }
 
-void CopyPart(HDC dc, COffscreenDC& slice, int width, int height, const COffscreenDC& inner,
+void CopyPart(CDC* pDC, COffscreenDC& slice, int width, int height, const COffscreenDC& inner,
               int sourceX, int sourceY)
 {
-    if (slice.Create(dc, width, height))
-        BitBlt(slice.GetDC(), 0, 0, width, height, inner.GetDC(), sourceX, sourceY, SRCCOPY);
+    if (slice.Create(pDC, width, height))
+        slice.GetDC()->BitBlt(0, 0, width, height, inner.GetDC(), sourceX, sourceY, SRCCOPY);
 }
 
 // The shared body of the two slicers; horizontal cuts columns, vertical cuts rows.
-void LoadSlices(HDC dc, std::wstring name, COffscreenDC& first, COffscreenDC& middle,
+void LoadSlices(CDC* pDC, std::wstring name, COffscreenDC& first, COffscreenDC& middle,
                 COffscreenDC& last, bool horizontal)
 {
     name = SkinResourceName(name);
@@ -88,32 +89,32 @@ void LoadSlices(HDC dc, std::wstring name, COffscreenDC& first, COffscreenDC& mi
         return;
     }
     int s = FindSplit(picture.m_pBitmap, horizontal);
-    COffscreenDC inner(dc, w - 2, h - 2);
+    COffscreenDC inner(pDC, w - 2, h - 2);
     if (!inner.IsCreated()) {
         first.Release();
         middle.Release();
         last.Release();
         return;
     }
-    DrawOneToOne(inner.GetDC(), picture.m_pBitmap, 1, 1, w - 2, h - 2);
+    DrawOneToOne(inner, picture.m_pBitmap, 1, 1, w - 2, h - 2);
     if (horizontal) {
         if (s != 0)
-            CopyPart(dc, first, s, h, inner, 0, 0);
+            CopyPart(pDC, first, s, h, inner, 0, 0);
         else
             first.Release();
-        CopyPart(dc, middle, 1, h, inner, s, 0);
+        CopyPart(pDC, middle, 1, h, inner, s, 0);
         if (w - 2 != s + 1)
-            CopyPart(dc, last, w - s - 1, h, inner, s + 1, 0);
+            CopyPart(pDC, last, w - s - 1, h, inner, s + 1, 0);
         else
             last.Release();
     } else {
         if (s != 0)
-            CopyPart(dc, first, w, s, inner, 0, 0);
+            CopyPart(pDC, first, w, s, inner, 0, 0);
         else
             first.Release();
-        CopyPart(dc, middle, w, 1, inner, 0, s);
+        CopyPart(pDC, middle, w, 1, inner, 0, s);
         if (h - 2 != s + 1)
-            CopyPart(dc, last, w, h - s - 1, inner, 0, s + 1);
+            CopyPart(pDC, last, w, h - s - 1, inner, 0, s + 1);
         else
             last.Release();
     }
@@ -149,21 +150,21 @@ void DrawSkinImage(COffscreenDC& target, std::wstring name)
     CGdiPlusBitmapResource picture;
     if (!LoadSkinPicture(SkinResourceName(name), &picture))
         return;
-    Gdiplus::Graphics graphics(target.GetDC());
+    Gdiplus::Graphics graphics(target.GetDC()->GetSafeHdc());
     graphics.DrawImage(picture.m_pBitmap,
                        Gdiplus::Rect(0, 0, target.GetWidth(), target.GetHeight()), 0, 0,
                        int(picture.m_pBitmap->GetWidth()), int(picture.m_pBitmap->GetHeight()),
                        Gdiplus::UnitPixel);
 }
 
-void LoadSkinImage(HDC dc, COffscreenDC& target, std::wstring name)
+void LoadSkinImage(CDC* pDC, COffscreenDC& target, std::wstring name)
 {
     CGdiPlusBitmapResource picture;
     if (!LoadSkinPicture(SkinResourceName(name), &picture)) {
         target.Release();
         return;
     }
-    MakeSurfaceOf(dc, target, picture.m_pBitmap);
+    MakeSurfaceOf(pDC, target, picture.m_pBitmap);
 }
 
 void GetSkinImageSize(std::wstring name, RECT* rect)
@@ -178,19 +179,19 @@ void GetSkinImageSize(std::wstring name, RECT* rect)
     SetRect(rect, 0, 0, int(picture.m_pBitmap->GetWidth()), int(picture.m_pBitmap->GetHeight()));
 }
 
-void LoadSkinSlicesHorz(HDC dc, std::wstring name, COffscreenDC& left, COffscreenDC& middle,
+void LoadSkinSlicesHorz(CDC* pDC, std::wstring name, COffscreenDC& left, COffscreenDC& middle,
                         COffscreenDC& right)
 {
-    LoadSlices(dc, std::move(name), left, middle, right, true);
+    LoadSlices(pDC, std::move(name), left, middle, right, true);
 }
 
-void LoadSkinSlicesVert(HDC dc, std::wstring name, COffscreenDC& top, COffscreenDC& middle,
+void LoadSkinSlicesVert(CDC* pDC, std::wstring name, COffscreenDC& top, COffscreenDC& middle,
                         COffscreenDC& bottom)
 {
-    LoadSlices(dc, std::move(name), top, middle, bottom, false);
+    LoadSlices(pDC, std::move(name), top, middle, bottom, false);
 }
 
-void LoadBrandImage(HDC dc, COffscreenDC& target, std::wstring modulePath)
+void LoadBrandImage(CDC* pDC, COffscreenDC& target, std::wstring modulePath)
 {
     HMODULE module = LoadLibraryW(modulePath.c_str());
     if (!module)
@@ -198,7 +199,7 @@ void LoadBrandImage(HDC dc, COffscreenDC& target, std::wstring modulePath)
     {
         CGdiPlusBitmapResource picture;
         if (picture.Load(L"IDB_BI", L"PNG", module))
-            MakeSurfaceOf(dc, target, picture.m_pBitmap);
+            MakeSurfaceOf(pDC, target, picture.m_pBitmap);
     }
     FreeLibrary(module);
 }

@@ -12,8 +12,8 @@
 
 #include <string>
 
-#include "platform/gdi.h"
 #include "platform/kernel.h"
+#include "platform/mfc.h"
 #include "ui/OffscreenDC.h"
 
 // The skin module, set by the application object at start-up on the user-interface thread and
@@ -24,9 +24,9 @@ extern HMODULE g_hSkinModule;
 // target holds. Nothing happens to an empty target, nor when the picture is missing.
 void DrawSkinImage(COffscreenDC& target, std::wstring name);
 
-// Re-creates the target (compatible with dc) at the picture's own size and draws the picture
+// Re-creates the target (compatible with pDC) at the picture's own size and draws the picture
 // into it at 1:1. A missing picture leaves the target empty.
-void LoadSkinImage(HDC dc, COffscreenDC& target, std::wstring name);
+void LoadSkinImage(CDC* pDC, COffscreenDC& target, std::wstring name);
 
 // Sets *rect to {0, 0, width, height} of the picture, or to {0, 0, 0, 0} when it is missing.
 // Nothing happens without a rectangle.
@@ -35,21 +35,21 @@ void GetSkinImageSize(std::wstring name, RECT* rect);
 // Cuts a three-slice picture: a picture with a one-pixel border whose top row carries one black
 // marker pixel (alpha not 0) above an inner column, the stretch column. Fills the left cap
 // (the inner columns before the stretch column), the one-pixel stretch column and the right
-// cap (the inner columns after it), each re-created compatible with dc. A slice the picture
+// cap (the inner columns after it), each re-created compatible with pDC. A slice the picture
 // does not have (the marker above the first or last inner column), and every slice of a missing
 // picture, is left empty. Without a marker the first inner column stretches. The slices are as
 // high as the whole picture and the right cap is two columns wider than its inner columns:
 // those last two rows and columns lie beyond the picture's inner part and stay transparent.
-void LoadSkinSlicesHorz(HDC dc, std::wstring name, COffscreenDC& left, COffscreenDC& middle,
+void LoadSkinSlicesHorz(CDC* pDC, std::wstring name, COffscreenDC& left, COffscreenDC& middle,
                         COffscreenDC& right);
 // The same cut by rows; the marker is in the left border column.
-void LoadSkinSlicesVert(HDC dc, std::wstring name, COffscreenDC& top, COffscreenDC& middle,
+void LoadSkinSlicesVert(CDC* pDC, std::wstring name, COffscreenDC& top, COffscreenDC& middle,
                         COffscreenDC& bottom);
 
 // Loads the module at `modulePath`, draws its "PNG" resource "IDB_BI" into the target
 // re-created at the picture's size, and frees the module. Nothing happens (and nothing is
 // reported) when the module or the picture is missing.
-void LoadBrandImage(HDC dc, COffscreenDC& target, std::wstring modulePath);
+void LoadBrandImage(CDC* pDC, COffscreenDC& target, std::wstring modulePath);
 
 // Writes the trace line "Error : Fail to load <kind> image [<NAME>]" for a missing picture,
 // once per upper-cased name for the life of the process. TRUE when this call wrote it, FALSE

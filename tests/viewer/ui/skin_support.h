@@ -51,21 +51,20 @@ protected:
         Gdiplus::GdiplusStartupInput input;
         ASSERT_EQ(Gdiplus::GdiplusStartup(&m_token, &input, nullptr), Gdiplus::Ok);
         g_hSkinModule = GetModuleHandleW(nullptr);
-        m_dc = CreateCompatibleDC(nullptr);
-        ASSERT_TRUE(m_dc);
+        ASSERT_TRUE(m_dc.CreateCompatibleDC(nullptr));
     }
     void TearDown() override
     {
         Stored().clear();
         Publish();
         g_hSkinModule = nullptr;
-        DeleteDC(m_dc);
+        m_dc.DeleteDC();
         Gdiplus::GdiplusShutdown(m_token);
     }
 
     // A memory device context compatible with the screen, which surfaces are made compatible
     // with.
-    HDC Dc() const { return m_dc; }
+    CDC* Dc() { return &m_dc; }
 
     // Adds (or replaces) the resource `name` with these bytes.
     static void AddBytes(const std::wstring& name, std::vector<uint8_t> bytes)
@@ -85,7 +84,7 @@ protected:
     }
 
     ULONG_PTR m_token = 0;
-    HDC m_dc = nullptr;
+    CDC m_dc;
 
 private:
     struct Resource {
@@ -113,18 +112,24 @@ private:
     }
 };
 
+// The memory device context of a surface, null when it is empty.
+inline HDC HandleOf(const COffscreenDC& surface)
+{
+    return surface.GetDC() ? surface.GetDC()->GetSafeHdc() : nullptr;
+}
+
 // Pixel (x, y) of a created surface, premultiplied 0xAARRGGBB.
 inline uint32_t At(const COffscreenDC& surface, int x, int y)
 {
     platform::gdi::Target target;
-    EXPECT_TRUE(platform::gdi::GetDCTarget(surface.GetDC(), &target));
+    EXPECT_TRUE(platform::gdi::GetDCTarget(HandleOf(surface), &target));
     return target.surface->Row(y)[x];
 }
 
 inline void Fill(const COffscreenDC& surface, uint32_t pixel)
 {
     platform::gdi::Target target;
-    ASSERT_TRUE(platform::gdi::GetDCTarget(surface.GetDC(), &target));
+    ASSERT_TRUE(platform::gdi::GetDCTarget(HandleOf(surface), &target));
     for (int y = 0; y < target.surface->Height(); ++y)
         for (int x = 0; x < target.surface->Width(); ++x)
             target.surface->Row(y)[x] = pixel;
