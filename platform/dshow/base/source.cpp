@@ -270,7 +270,12 @@ HRESULT CSourceStream::DoBufferProcessingLoop()
                     return S_OK;
             } else if (hr == S_FALSE) {
                 sample->Release();
-                DeliverEndOfStream();
+                // A FillBuffer that gave up because a stop or exit came has not seen the end
+                // of the stream: the downstream filters must not be told it ended.
+                Command pending;
+                if (!CheckRequest(&pending) || (pending != CMD_STOP && pending != CMD_EXIT)) {
+                    DeliverEndOfStream();
+                }
                 return S_OK;
             } else {
                 sample->Release();

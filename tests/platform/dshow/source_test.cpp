@@ -279,6 +279,30 @@ TEST_F(SourceToRenderer, StopFromTheRendererUpWakesAThreadBlockedInDeliver)
     EXPECT_EQ(m_source->Stream()->ThreadDestroys(), 1);
 }
 
+TEST_F(SourceToRenderer, StoppingASourceThatWaitsForDataIsNoEndOfStream)
+{
+    PatternOptions options;
+    options.sampleCount = 8;
+    options.waitForStopAt = 3;
+    Build(options);
+    ASSERT_EQ(Connect(), S_OK);
+    Run();
+    ASSERT_TRUE(m_source->Stream()->WaitUntilWaitingForRequest());
+    // The renderer keeps running: only the source stops, while its FillBuffer waits.
+    EXPECT_EQ(m_sourceFilter->Stop(), S_OK);
+    EXPECT_EQ(m_renderer->EndOfStreamCount(), 0);
+    EXPECT_EQ(Events()->Count(EC_COMPLETE), 0);
+    // Running again goes on with the sample it gave up, to the real end.
+    ASSERT_EQ(m_sourceFilter->Run(0), S_OK);
+    ASSERT_TRUE(m_renderer->WaitForEndOfStream());
+    std::vector<SampleRecord> samples = m_renderer->Samples();
+    ASSERT_EQ(samples.size(), 8u);
+    for (size_t n = 0; n < samples.size(); ++n)
+        EXPECT_EQ(samples[n].data[0], BYTE(n)) << n;
+    Stop();
+    EXPECT_EQ(m_renderer->EndOfStreamCount(), 1);
+}
+
 TEST_F(SourceToRenderer, FillBufferFailureEndsTheStreamAndAbortsTheGraph)
 {
     PatternOptions options;

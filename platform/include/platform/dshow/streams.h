@@ -877,7 +877,9 @@ protected:
 // DoBufferProcessingLoop calls OnThreadStartPlay, then for each sample: GetDeliveryBuffer,
 // FillBuffer, Deliver. FillBuffer answers S_OK to deliver the sample, S_FALSE at the end of
 // the stream (end of stream goes downstream and the loop ends), or an error (end of stream,
-// EC_ERRORABORT with the error, and the loop ends). The loop also ends when the downstream pin
+// EC_ERRORABORT with the error, and the loop ends). A FillBuffer that waits for data watches
+// for requests (CheckRequest, WaitForRequest) and answers S_FALSE when a CMD_STOP or CMD_EXIT
+// is pending: the loop then ends without an end of stream, since the stream did not end. The loop also ends when the downstream pin
 // answers other than S_OK, and when a CMD_STOP or CMD_EXIT request comes; CMD_RUN and
 // CMD_PAUSE are answered and streaming goes on. After the loop ends the thread waits for its
 // next request: CMD_PAUSE or CMD_RUN start the loop again (OnThreadStartPlay included).

@@ -1,5 +1,7 @@
 #include "PatternSource.h"
 
+#include <chrono>
+
 namespace dshowtest {
 namespace {
 
@@ -100,6 +102,24 @@ HRESULT CPatternStream::FillBuffer(IMediaSample* sample)
     BYTE* data = nullptr;
     if (FAILED(sample->GetPointer(&data)) || !data)
         return S_FALSE;
+    bool wait = false;
+    {
+        CAutoLock lock(&m_sharedLock);
+        wait = m_next == m_options.waitForStopAt && !m_waitedForStop;
+        if (wait)
+            m_waitedForStop = true;
+    }
+    if (wait) {
+        // Like a source whose data has not come: wait, watching for a request to the thread.
+        {
+            std::lock_guard<std::mutex> guard(m_waitLock);
+            m_waitingForRequest = true;
+        }
+        m_waitChanged.notify_all();
+        while (!WaitForRequest(INFINITE)) {
+        }
+        return S_FALSE;
+    }
     CAutoLock lock(&m_sharedLock);
     if (m_options.sampleCount >= 0 && m_next >= m_options.sampleCount)
         return S_FALSE;
@@ -148,6 +168,13 @@ std::vector<Quality> CPatternStream::QualityMessages()
 {
     CAutoLock lock(&m_sharedLock);
     return m_quality;
+}
+
+bool CPatternStream::WaitUntilWaitingForRequest(DWORD timeout)
+{
+    std::unique_lock<std::mutex> guard(m_waitLock);
+    return m_waitChanged.wait_for(guard, std::chrono::milliseconds(timeout),
+                                  [this] { return m_waitingForRequest; });
 }
 
 std::vector<LONGLONG> CPatternStream::Seeks()

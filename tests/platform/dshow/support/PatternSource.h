@@ -7,9 +7,13 @@
 // and fails with the chosen error at the chosen sample. The pin's IMediaSeeking works in media
 // time: a seek flushes downstream, stops the streaming loop, and starts it again at the sample
 // that contains the new position, which each delivered sample then counts from; SetRate only
-// records the rate. Quality messages that reach the pin are recorded.
+// records the rate. FillBuffer can be made to wait for the streaming thread's next request, as
+// a source waiting for data does, and give up when it comes. Quality messages that reach the pin
+// are recorded.
 #pragma once
 
+#include <condition_variable>
+#include <mutex>
 #include <vector>
 
 #include "platform/dshow/streams.h"
@@ -32,6 +36,8 @@ struct PatternOptions {
     HRESULT threadCreateResult = S_OK;   // what OnThreadCreate answers
     LONGLONG typeChangeAt = -1;          // this sample carries a media type of...
     GUID typeChangeSubtype = GUID_NULL;  // ...the pin's type with this subtype
+    LONGLONG waitForStopAt = -1;  // the first FillBuffer for this sample waits for a request to
+                                  // the streaming thread, then gives up (S_FALSE)
 };
 
 class CPatternSource;
@@ -73,6 +79,9 @@ public:
     int StartPlays();
     std::vector<Quality> QualityMessages();
     std::vector<LONGLONG> Seeks();  // the positions of SetPositions calls with a current position
+    // Waits until FillBuffer waits for a request (waitForStopAt); false when the time
+    // (milliseconds) ran out first.
+    bool WaitUntilWaitingForRequest(DWORD timeout = 20000);
 
 protected:
     HRESULT FillBuffer(IMediaSample* sample) override;
@@ -97,6 +106,10 @@ private:
     int m_startPlays = 0;
     std::vector<Quality> m_quality;
     std::vector<LONGLONG> m_seeks;
+    bool m_waitedForStop = false;
+    std::mutex m_waitLock;
+    std::condition_variable m_waitChanged;
+    bool m_waitingForRequest = false;  // guarded by m_waitLock
 };
 
 class CPatternSource : public CSource {
