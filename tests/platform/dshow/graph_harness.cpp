@@ -203,6 +203,8 @@ HRESULT STDMETHODCALLTYPE CTestStream::SetPositions(LONGLONG* current, DWORD cur
                                                     LONGLONG* stop, DWORD stopFlags)
 {
     ++m_seeks;
+    if (m_onSeek)
+        m_onSeek();
     const DWORD positioning = currentFlags & AM_SEEKING_PositioningBitsMask;
     if (positioning && !current)
         return E_POINTER;

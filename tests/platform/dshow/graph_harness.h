@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -167,6 +168,8 @@ public:
     int ThreadsStarted() const { return m_threadsStarted.load(); }
     int ThreadsEnded() const { return m_threadsEnded.load(); }
     bool HasThread() { return ThreadExists(); }
+    // Called at the start of each SetPositions, on the caller's thread.
+    void OnSeek(std::function<void()> hook) { m_onSeek = std::move(hook); }
 
     // IMediaSeeking
     HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD* capabilities) override;
@@ -214,6 +217,7 @@ private:
     std::atomic<int> m_rates{0};
     std::atomic<int> m_threadsStarted{0};
     std::atomic<int> m_threadsEnded{0};
+    std::function<void()> m_onSeek;  // set by the test before the graph seeks
 };
 
 // A source with one pin per duration given, named "Out 1", "Out 2", ...

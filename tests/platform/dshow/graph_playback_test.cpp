@@ -345,6 +345,27 @@ TEST_F(GraphPlayback, NoCompleteWhileOneRendererIsStillPlaying)
     EXPECT_EQ(Count(TakeQueued(), EC_COMPLETE), 0);
 }
 
+TEST_F(GraphPlayback, AnEndReportedForTheDataBeforeASeekIsNotCounted)
+{
+    ASSERT_TRUE(SUCCEEDED(control->Run()));
+    ASSERT_TRUE(WaitForEvent(EC_COMPLETE));
+
+    // While the seek goes through the front chain, the rear renderer, which the seek has not
+    // reached yet, reports the end of what it played before. After the seek the rear renderer
+    // keeps its first sample and never finishes: the graph must not announce the end.
+    rear->SetHold(true);
+    source->Stream(0)->OnSeek([&] { rear->NotifyEvent(EC_COMPLETE, S_OK, 0); });
+    LONGLONG start = 0;
+    ASSERT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr,
+                                    AM_SEEKING_NoPositioning),
+              S_OK);
+    ASSERT_TRUE(front->WaitForEndOfStream(2));
+    ASSERT_TRUE(rear->WaitForHeld());
+    ASSERT_EQ(control->Stop(), S_OK);
+    EXPECT_EQ(front->CompleteCount(), 2);
+    EXPECT_EQ(Count(TakeQueued(), EC_COMPLETE), 0);
+}
+
 TEST_F(GraphPlayback, SeeksAndRatesReachEachSourcePinOnce)
 {
     struct {
