@@ -186,9 +186,9 @@ public:
                                         SDL_WINDOW_RESIZABLE));
         if (!m_window)
             return Failed(error);
-        m_renderer.reset(SDL_CreateRenderer(m_window.get(), -1, 0));
-        if (!m_renderer)
-            m_renderer.reset(SDL_CreateRenderer(m_window.get(), -1, SDL_RENDERER_SOFTWARE));
+        // The screen is already composed in memory: the software renderer only copies it (and
+        // scales it when the display is smaller), without loading a GPU driver.
+        m_renderer.reset(SDL_CreateRenderer(m_window.get(), -1, SDL_RENDERER_SOFTWARE));
         if (!m_renderer)
             return Failed(error);
         // The renderer maps the window's mouse coordinates onto the screen's pixels.
@@ -474,6 +474,8 @@ void SdlPresenter::Run()
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // The click that brings the window forward also reaches the window under it.
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // The window's pixels go to the display directly, not through a GPU texture.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         if (m_reportFailure)
             std::fprintf(stderr,
