@@ -153,18 +153,11 @@ void CloseApplication()
         PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
-// Everything the presenter's thread owns. Lives and dies on that thread.
+// Everything the presenter's thread owns. Lives and dies on that thread; the members are
+// declared so that they end in the order SDL needs (cursors and texture before the renderer,
+// the renderer before the window).
 class Session {
 public:
-    ~Session()
-    {
-        for (auto& cursor : m_cursors)
-            cursor.reset();
-        m_texture.reset();
-        m_renderer.reset();
-        m_window.reset();
-    }
-
     // Opens the window at the screen's size, scaled down to fit the display. False with the
     // reason in *error.
     bool Open(std::string* error)
