@@ -211,6 +211,29 @@ TEST(DecoderLayouts, FollowsATypeTheRendererPutsOnASample)
     }
 }
 
+// A source may bring a new input type on a sample. It takes effect from there on (the offered
+// output's frame duration follows it), and the open decoder, which keeps its own copy of the
+// parameter sets, decodes on.
+TEST(DecoderInputChange, ATypeOnASampleTakesEffectAndDecodingGoesOn)
+{
+    Playback playback;
+    ASSERT_TRUE(playback.Start("single/normal.mp4"));
+    const size_t total = playback.clip.samples.size();
+    CMediaType changed = playback.clip.type;
+    reinterpret_cast<MPEG2VIDEOINFO*>(changed.Format())->hdr.AvgTimePerFrame = 333333;
+    playback.PushRange(0, 10);
+    PushOptions options = playback.OptionsFor(10);
+    options.mediaType = &changed;
+    ASSERT_EQ(playback.Push(10, options), S_OK);
+    playback.PushRange(11, total);
+    playback.End();
+
+    EXPECT_EQ(Sorted(ExpectOwnTimes(playback, playback.renderer->Samples())), Range(0, total));
+    CMediaType offered;
+    ASSERT_EQ(playback.decoder.object->GetMediaType(2, &offered), S_OK);
+    EXPECT_EQ(VideoInfoOf(offered).AvgTimePerFrame, 333333);
+}
+
 // Pictures still in the decoder when a flush comes (frame threads, reordering) must not come
 // out after it; after the flush decoding starts again at the next key frame.
 TEST(DecoderFlush, NothingFromBeforeAFlushComesOutAfterIt)
