@@ -9,22 +9,6 @@
 
 #include "paths.h"
 
-namespace {
-
-FILETIME ToFileTime(const struct timespec& time)
-{
-    constexpr int64_t kUnixEpoch = 116444736000000000LL;  // 100 ns from 1601 to 1970
-    int64_t value = kUnixEpoch + int64_t(time.tv_sec) * 10000000LL + time.tv_nsec / 100;
-    if (value < 0)
-        value = 0;
-    FILETIME result;
-    result.dwLowDateTime = static_cast<DWORD>(uint64_t(value) & 0xFFFFFFFFu);
-    result.dwHighDateTime = static_cast<DWORD>(uint64_t(value) >> 32);
-    return result;
-}
-
-}  // namespace
-
 BOOL GetFileAttributesExW(LPCWSTR fileName, GET_FILEEX_INFO_LEVELS infoLevel,
                           LPVOID fileInformation)
 {
@@ -40,24 +24,18 @@ BOOL GetFileAttributesExW(LPCWSTR fileName, GET_FILEEX_INFO_LEVELS infoLevel,
     }
     struct stat st;
     if (stat(resolved.native.c_str(), &st) != 0) {
-        int code = errno;
-        SetLastError(code == ENOENT ? platform::MissingEntryError(resolved.native)
-                                    : platform::Win32ErrorFromErrno(code));
+        SetLastError(platform::PathError(errno, resolved.native));
         return FALSE;
     }
     auto* data = static_cast<LPWIN32_FILE_ATTRIBUTE_DATA>(fileInformation);
     std::memset(data, 0, sizeof(*data));
-    if (S_ISDIR(st.st_mode)) {
-        data->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
-    } else {
-        data->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
-        if (!(st.st_mode & S_IWUSR))
-            data->dwFileAttributes |= FILE_ATTRIBUTE_READONLY;
+    data->dwFileAttributes = platform::AttributesOf(st);
+    if (!S_ISDIR(st.st_mode)) {
         data->nFileSizeHigh = static_cast<DWORD>(uint64_t(st.st_size) >> 32);
         data->nFileSizeLow = static_cast<DWORD>(uint64_t(st.st_size) & 0xFFFFFFFFu);
     }
-    data->ftCreationTime = ToFileTime(st.st_mtim);
-    data->ftLastAccessTime = ToFileTime(st.st_atim);
-    data->ftLastWriteTime = ToFileTime(st.st_mtim);
+    data->ftCreationTime = platform::ToFileTime(st.st_mtim);
+    data->ftLastAccessTime = platform::ToFileTime(st.st_atim);
+    data->ftLastWriteTime = platform::ToFileTime(st.st_mtim);
     return TRUE;
 }

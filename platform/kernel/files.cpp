@@ -18,6 +18,42 @@
 #include "paths.h"
 
 namespace platform {
+
+DWORD PathError(int error, const std::string& native)
+{
+    if (error == ENOENT)
+        return MissingEntryError(native);
+    return Win32ErrorFromErrno(error);
+}
+
+FILETIME ToFileTime(const struct timespec& time)
+{
+    // 100 ns intervals between 1601-01-01 and 1970-01-01.
+    constexpr int64_t kUnixEpoch = 116444736000000000LL;
+    int64_t value = kUnixEpoch + int64_t(time.tv_sec) * 10000000LL + time.tv_nsec / 100;
+    if (value < 0)
+        value = 0;
+    FILETIME result;
+    result.dwLowDateTime = static_cast<DWORD>(uint64_t(value) & 0xFFFFFFFFu);
+    result.dwHighDateTime = static_cast<DWORD>(uint64_t(value) >> 32);
+    return result;
+}
+
+bool IsReadOnly(const struct stat& st)
+{
+    return !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR);
+}
+
+DWORD AttributesOf(const struct stat& st)
+{
+    if (S_ISDIR(st.st_mode))
+        return FILE_ATTRIBUTE_DIRECTORY;
+    DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
+    if (IsReadOnly(st))
+        attributes |= FILE_ATTRIBUTE_READONLY;
+    return attributes;
+}
+
 namespace {
 
 // An open file. The descriptor belongs to the object and is closed with it.
@@ -60,44 +96,6 @@ T Fail(DWORD error, T result)
 {
     SetLastError(error);
     return result;
-}
-
-// The error for a failed open, create or stat of `native`.
-DWORD PathError(int error, const std::string& native)
-{
-    if (error == ENOENT)
-        return MissingEntryError(native);
-    return Win32ErrorFromErrno(error);
-}
-
-FILETIME ToFileTime(const struct timespec& time)
-{
-    // 100 ns intervals between 1601-01-01 and 1970-01-01.
-    constexpr int64_t kUnixEpoch = 116444736000000000LL;
-    int64_t value = kUnixEpoch + int64_t(time.tv_sec) * 10000000LL + time.tv_nsec / 100;
-    if (value < 0)
-        value = 0;
-    FILETIME result;
-    result.dwLowDateTime = static_cast<DWORD>(uint64_t(value) & 0xFFFFFFFFu);
-    result.dwHighDateTime = static_cast<DWORD>(uint64_t(value) >> 32);
-    return result;
-}
-
-// A file without its owner's write permission is read-only, as a FAT volume shows a file with
-// the read-only attribute.
-bool IsReadOnly(const struct stat& st)
-{
-    return !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR);
-}
-
-DWORD AttributesOf(const struct stat& st)
-{
-    if (S_ISDIR(st.st_mode))
-        return FILE_ATTRIBUTE_DIRECTORY;
-    DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
-    if (IsReadOnly(st))
-        attributes |= FILE_ATTRIBUTE_READONLY;
-    return attributes;
 }
 
 // Windows' pattern matching of a name, without regard to case: "*" matches any run of

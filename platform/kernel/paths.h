@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include <sys/stat.h>
+
 #include "platform/kernel.h"
 
 namespace platform {
@@ -47,5 +49,15 @@ DWORD Win32ErrorFromErrno(int error);
 // The code for a Linux path that does not exist: ERROR_FILE_NOT_FOUND when the folder that
 // should hold it exists, else ERROR_PATH_NOT_FOUND.
 DWORD MissingEntryError(const std::string& nativePath);
+
+// The code for a failed open, create or stat of `nativePath` with errno `error`.
+DWORD PathError(int error, const std::string& nativePath);
+
+// An entry as the file calls report it. Times are 100 ns since 1601-01-01 UTC, clamped at 0 for
+// times before then. A file without its owner's write permission is read-only, as a FAT volume
+// shows a file with the read-only attribute; a folder carries only FILE_ATTRIBUTE_DIRECTORY.
+FILETIME ToFileTime(const struct timespec& time);
+bool IsReadOnly(const struct stat& st);
+DWORD AttributesOf(const struct stat& st);
 
 }  // namespace platform

@@ -58,6 +58,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "flock.h"
 #include "handle.h"
 #include "platform/testing.h"
 
@@ -726,15 +727,6 @@ LSTATUS ErrorFromErrno(int error, LSTATUS otherwise)
     }
 }
 
-int FlockRetrying(int fd, int operation)
-{
-    int result;
-    do {
-        result = flock(fd, operation);
-    } while (result != 0 && errno == EINTR);
-    return result;
-}
-
 // Closes a descriptor when it goes out of scope.
 struct FileCloser {
     int fd = -1;
@@ -940,6 +932,27 @@ LSTATUS AppendSubKey(LPCWSTR subKey, std::vector<std::wstring>* path)
     }
 }
 
+// With g_lock held: resolves `key`, the sub-key path below it into `*path`, and reads the hive
+// into `*document`. Fails with the first error met, or ERROR_KEY_DELETED when `key` itself is
+// no longer in the hive.
+LSTATUS ReadSubKey(HKEY key, LPCWSTR subKey, KeyRef* ref, std::vector<std::wstring>* path,
+                   Document* document)
+{
+    LSTATUS status = Resolve(key, ref);
+    if (status != ERROR_SUCCESS)
+        return status;
+    *path = ref->path;
+    status = AppendSubKey(subKey, path);
+    if (status != ERROR_SUCCESS)
+        return status;
+    status = ReadHive(ref->hive, document);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (!KeyExists(*document, ref->path))
+        return ERROR_KEY_DELETED;
+    return ERROR_SUCCESS;
+}
+
 HKEY NewKeyHandle(Hive hive, std::vector<std::wstring> path, REGSAM access)
 {
     return reinterpret_cast<HKEY>(
@@ -971,22 +984,13 @@ LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD options, 
         return ERROR_INVALID_PARAMETER;
     std::lock_guard<std::mutex> guard(g_lock);
     KeyRef ref;
-    LSTATUS status = Resolve(key, &ref);
-    if (status != ERROR_SUCCESS)
-        return status;
-    std::vector<std::wstring> path = ref.path;
-    status = AppendSubKey(subKey, &path);
-    if (status != ERROR_SUCCESS)
-        return status;
-
+    std::vector<std::wstring> path;
     // Most calls open a key that exists; they need no write.
     Document document;
-    status = ReadHive(ref.hive, &document);
+    LSTATUS status = ReadSubKey(key, subKey, &ref, &path, &document);
     if (status != ERROR_SUCCESS)
         return status;
     bool created = false;
-    if (!KeyExists(document, ref.path))
-        return ERROR_KEY_DELETED;
     if (!KeyExists(document, path)) {
         status = ModifyHive(ref.hive, [&](Document& current, bool* changed) -> LSTATUS {
             if (!KeyExists(current, ref.path))
@@ -1020,19 +1024,11 @@ LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM samDesired
         return ERROR_INVALID_PARAMETER;
     std::lock_guard<std::mutex> guard(g_lock);
     KeyRef ref;
-    LSTATUS status = Resolve(key, &ref);
-    if (status != ERROR_SUCCESS)
-        return status;
-    std::vector<std::wstring> path = ref.path;
-    status = AppendSubKey(subKey, &path);
-    if (status != ERROR_SUCCESS)
-        return status;
+    std::vector<std::wstring> path;
     Document document;
-    status = ReadHive(ref.hive, &document);
+    LSTATUS status = ReadSubKey(key, subKey, &ref, &path, &document);
     if (status != ERROR_SUCCESS)
         return status;
-    if (!KeyExists(document, ref.path))
-        return ERROR_KEY_DELETED;
     if (!KeyExists(document, path))
         return ERROR_FILE_NOT_FOUND;
     *result = NewKeyHandle(ref.hive, std::move(path), samDesired);

@@ -27,6 +27,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "flock.h"
 #include "handle.h"
 #include "wait.h"
 
@@ -58,6 +59,32 @@ void ForgetName(const std::wstring& name)
     auto it = table.objects.find(name);
     if (it != table.objects.end() && it->second.expired())
         table.objects.erase(it);
+}
+
+// Looks for a live object named `key`, with the table locked through `guard`. When there is one,
+// the table is unlocked, `*handle` is a new handle to it (ERROR_ALREADY_EXISTS) or null with
+// ERROR_INVALID_HANDLE when the object is of another kind than T, and the call returns true.
+// Otherwise the table stays locked, so that the caller can create the object and enter it as the
+// one of that name.
+template <class T>
+bool OpenNamed(NameTable& table, const std::wstring& key, std::unique_lock<std::mutex>& guard,
+               HANDLE* handle)
+{
+    std::shared_ptr<KernelObject> object;  // released after the table's lock (see ForgetName)
+    auto it = table.objects.find(key);
+    if (it != table.objects.end())
+        object = it->second.lock();
+    if (!object)
+        return false;
+    guard.unlock();
+    if (!std::dynamic_pointer_cast<T>(object)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        *handle = nullptr;
+        return true;
+    }
+    *handle = NewHandle(object);
+    SetLastError(ERROR_ALREADY_EXISTS);
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -215,15 +242,6 @@ std::string LockFileName(const std::wstring& name)
     return "mutex." + encoded;
 }
 
-int FlockRetrying(int fd, int operation)
-{
-    int result;
-    do {
-        result = flock(fd, operation);
-    } while (result != 0 && errno == EINTR);
-    return result;
-}
-
 // Takes a shared lock on the name's lock file. Returns the descriptor (-1 on failure, with
 // *error set) and whether some other holder already had the name.
 int HoldNamedLock(const std::wstring& name, bool* existed, DWORD* error)
@@ -298,23 +316,12 @@ HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, 
         return NewHandle(std::make_shared<EventObject>(manualReset, initialState, L""));
     }
     std::wstring key(name);
-    std::shared_ptr<KernelObject> object;  // released after the table's lock (see ForgetName)
     NameTable& table = Names();
     std::unique_lock<std::mutex> guard(table.lock);
-    auto it = table.objects.find(key);
-    if (it != table.objects.end())
-        object = it->second.lock();
-    if (object) {
-        guard.unlock();
-        if (!std::dynamic_pointer_cast<EventObject>(object)) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return nullptr;
-        }
-        HANDLE handle = NewHandle(object);
-        SetLastError(ERROR_ALREADY_EXISTS);
-        return handle;
-    }
-    object = std::make_shared<EventObject>(manualReset, initialState, key);
+    HANDLE existing;
+    if (OpenNamed<EventObject>(table, key, guard, &existing))
+        return existing;
+    auto object = std::make_shared<EventObject>(manualReset, initialState, key);
     table.objects[key] = object;
     guard.unlock();
     HANDLE handle = NewHandle(object);
@@ -352,24 +359,13 @@ HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR name)
         return NewHandle(std::make_shared<MutexObject>(L"", -1));
     }
     std::wstring key(name);
-    std::shared_ptr<KernelObject> object;  // released after the table's lock (see ForgetName)
     NameTable& table = Names();
     // The table stays locked across the file locks, so that two threads creating one name
     // make one object between them.
     std::unique_lock<std::mutex> guard(table.lock);
-    auto it = table.objects.find(key);
-    if (it != table.objects.end())
-        object = it->second.lock();
-    if (object) {
-        guard.unlock();
-        if (!std::dynamic_pointer_cast<MutexObject>(object)) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return nullptr;
-        }
-        HANDLE handle = NewHandle(object);
-        SetLastError(ERROR_ALREADY_EXISTS);
-        return handle;
-    }
+    HANDLE existing;
+    if (OpenNamed<MutexObject>(table, key, guard, &existing))
+        return existing;
     bool existed = false;
     DWORD error = ERROR_SUCCESS;
     int fd = HoldNamedLock(key, &existed, &error);
@@ -378,7 +374,7 @@ HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR name)
         SetLastError(error);
         return nullptr;
     }
-    object = std::make_shared<MutexObject>(key, fd);
+    auto object = std::make_shared<MutexObject>(key, fd);
     table.objects[key] = object;
     guard.unlock();
     HANDLE handle = NewHandle(object);
