@@ -172,26 +172,40 @@ HWND MineL(Window* w)
     return (w && w->threadId == GetCurrentThreadId()) ? w->handle : nullptr;
 }
 
+// Whether the calling thread may make `window` its active or focus window: null (to clear it)
+// or a window of this thread. Fails for an unknown window, and for another thread's with
+// ERROR_ACCESS_DENIED.
+bool OwnedHereOrNull(HWND window)
+{
+    if (!window)
+        return true;
+    std::lock_guard<std::mutex> guard(G().lock);
+    Window* w = FindL(window);
+    if (!w)
+        return false;
+    if (w->threadId != GetCurrentThreadId()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return true;
+}
+
+// What a change reports as the window it replaced: `previous` while it still exists and belongs
+// to the calling thread, else null.
+HWND MineNow(HWND previous)
+{
+    std::lock_guard<std::mutex> guard(G().lock);
+    return MineL(previous ? FindL(previous) : nullptr);
+}
+
 }  // namespace
 
 HWND SetActiveWindow(HWND window)
 {
-    {
-        std::lock_guard<std::mutex> guard(G().lock);
-        if (window) {
-            Window* w = FindL(window);
-            if (!w)
-                return nullptr;
-            if (w->threadId != GetCurrentThreadId()) {
-                SetLastError(ERROR_ACCESS_DENIED);
-                return nullptr;
-            }
-        }
-    }
+    if (!OwnedHereOrNull(window))
+        return nullptr;
     HWND previous = Activate(window, WA_ACTIVE);
-    std::lock_guard<std::mutex> guard(G().lock);
-    Window* p = previous ? FindL(previous) : nullptr;
-    return MineL(p);
+    return MineNow(previous);
 }
 
 HWND GetActiveWindow()
@@ -216,22 +230,10 @@ HWND GetForegroundWindow()
 
 HWND SetFocus(HWND window)
 {
-    {
-        std::lock_guard<std::mutex> guard(G().lock);
-        if (window) {
-            Window* w = FindL(window);
-            if (!w)
-                return nullptr;
-            if (w->threadId != GetCurrentThreadId()) {
-                SetLastError(ERROR_ACCESS_DENIED);
-                return nullptr;
-            }
-        }
-    }
+    if (!OwnedHereOrNull(window))
+        return nullptr;
     HWND previous = ChangeFocus(window);
-    std::lock_guard<std::mutex> guard(G().lock);
-    Window* p = previous ? FindL(previous) : nullptr;
-    return MineL(p);
+    return MineNow(previous);
 }
 
 HWND GetFocus()

@@ -46,6 +46,18 @@ void Deliver(const std::shared_ptr<SentMessage>& sent)
     finish.result = CallProc(sent->window, sent->message, sent->wParam, sent->lParam);
 }
 
+bool DeliverNextSentL(ThreadState* me, std::unique_lock<std::mutex>& lock)
+{
+    if (me->incoming.empty())
+        return false;
+    auto sent = me->incoming.front();
+    me->incoming.pop_front();
+    lock.unlock();
+    Deliver(sent);
+    lock.lock();
+    return true;
+}
+
 namespace {
 
 LRESULT SendAcross(const std::shared_ptr<ThreadState>& target, HWND window, UINT message,
@@ -68,14 +80,8 @@ LRESULT SendAcross(const std::shared_ptr<ThreadState>& target, HWND window, UINT
     // While waiting, this thread handles what is sent to its own windows, so that the target
     // (or a third thread) may send back into it without deadlocking.
     while (!sent->done) {
-        if (!me->incoming.empty()) {
-            auto in = me->incoming.front();
-            me->incoming.pop_front();
-            lock.unlock();
-            Deliver(in);
-            lock.lock();
+        if (DeliverNextSentL(me.get(), lock))
             continue;
-        }
         me->wake.wait(lock);
     }
     return sent->result;
@@ -143,12 +149,7 @@ bool Fetch(MSG* out, HWND filter, UINT min, UINT max, bool remove, bool wait)
     MSG* msg = out ? out : &scratch;
     bool take = out ? remove : false;
     for (;;) {
-        if (!me->incoming.empty()) {
-            auto in = me->incoming.front();
-            me->incoming.pop_front();
-            lock.unlock();
-            Deliver(in);
-            lock.lock();
+        if (DeliverNextSentL(me.get(), lock)) {
             if (!out)
                 return true;
             continue;

@@ -145,7 +145,13 @@ void ShowL(Window* w, bool show)
 
 using namespace platform::user;
 
-BOOL GetClientRect(HWND window, LPRECT rect)
+namespace {
+
+// Reads one of a window's rectangles, `rectOfL(w)` with the manager's lock held; the desktop's
+// rectangles are both the whole screen. FALSE for a null `rect` (ERROR_INVALID_PARAMETER) or a
+// window that does not exist.
+template <class RectOfL>
+BOOL ReadRect(HWND window, LPRECT rect, RectOfL rectOfL)
 {
     if (!rect) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -159,26 +165,20 @@ BOOL GetClientRect(HWND window, LPRECT rect)
     Window* w = FindL(window);
     if (!w)
         return FALSE;
-    *rect = ClientRectL(w);
+    *rect = rectOfL(w);
     return TRUE;
+}
+
+}  // namespace
+
+BOOL GetClientRect(HWND window, LPRECT rect)
+{
+    return ReadRect(window, rect, ClientRectL);
 }
 
 BOOL GetWindowRect(HWND window, LPRECT rect)
 {
-    if (!rect) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    std::lock_guard<std::mutex> guard(G().lock);
-    if (IsDesktop(window)) {
-        *rect = RECT{0, 0, G().screen.cx, G().screen.cy};
-        return TRUE;
-    }
-    Window* w = FindL(window);
-    if (!w)
-        return FALSE;
-    *rect = ScreenRectL(w);
-    return TRUE;
+    return ReadRect(window, rect, ScreenRectL);
 }
 
 namespace {

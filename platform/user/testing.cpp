@@ -90,14 +90,8 @@ bool WaitForThreadIdle(DWORD threadId)
     for (;;) {
         // Messages sent to this thread's windows are handled while it waits, as SendMessageW
         // does, so that the other thread may send here on its way to idleness.
-        if (!me->incoming.empty()) {
-            auto sent = me->incoming.front();
-            me->incoming.pop_front();
-            lock.unlock();
-            Deliver(sent);
-            lock.lock();
+        if (DeliverNextSentL(me.get(), lock))
             continue;
-        }
         auto it = g.threads.find(threadId);
         if (it == g.threads.end() || !it->second->alive)
             return false;

@@ -138,18 +138,24 @@ void RemoveL(Window* w)
     g.windows.erase(reinterpret_cast<uintptr_t>(w->handle));
 }
 
+// The handles of a window's children as they stand now; false when the window is gone.
+bool ChildHandles(HWND window, std::vector<HWND>* children)
+{
+    std::lock_guard<std::mutex> guard(G().lock);
+    Window* w = FindL(window);
+    if (!w)
+        return false;
+    for (Window* c : w->children)
+        children->push_back(c->handle);
+    return true;
+}
+
 void SendDestroy(HWND window)
 {
     SendMessageW(window, WM_DESTROY, 0, 0);
     std::vector<HWND> children;
-    {
-        std::lock_guard<std::mutex> guard(G().lock);
-        Window* w = FindL(window);
-        if (!w)
-            return;
-        for (Window* c : w->children)
-            children.push_back(c->handle);
-    }
+    if (!ChildHandles(window, &children))
+        return;
     for (HWND child : children)
         SendDestroy(child);
 }
@@ -157,14 +163,8 @@ void SendDestroy(HWND window)
 void SendNcDestroy(HWND window)
 {
     std::vector<HWND> children;
-    {
-        std::lock_guard<std::mutex> guard(G().lock);
-        Window* w = FindL(window);
-        if (!w)
-            return;
-        for (Window* c : w->children)
-            children.push_back(c->handle);
-    }
+    if (!ChildHandles(window, &children))
+        return;
     for (HWND child : children)
         SendNcDestroy(child);
     SendMessageW(window, WM_NCDESTROY, 0, 0);

@@ -227,6 +227,11 @@ void ResizePixelsL(Window* w);
 // sender. Call without the lock.
 void Deliver(const std::shared_ptr<SentMessage>& sent);
 
+// Runs the oldest message sent to the calling thread `me`, if one waits, with the manager's
+// lock (held through `lock`) released around the call and held again on return. Returns
+// whether there was one.
+bool DeliverNextSentL(ThreadState* me, std::unique_lock<std::mutex>& lock);
+
 // Activation, focus and capture notices: handled at once for a window of the calling thread;
 // for another thread's window queued with the sent messages, without waiting for it, so that a
 // thread that does not look at its queue (it waits for the caller, say) cannot block the
