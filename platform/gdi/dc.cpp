@@ -162,56 +162,51 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ objectHandle)
     return nullptr;
 }
 
-COLORREF SetTextColor(HDC handle, COLORREF color)
+namespace {
+
+// Replaces one drawing attribute of a device context under its lock and returns the one it had.
+// Returns `failed` for an unknown handle, and for a value the layer does not draw with (`valid`
+// false) with ERROR_INVALID_PARAMETER.
+template <class T>
+T ReplaceAttribute(HDC handle, T DcObject::*field, T value, bool valid, T failed)
 {
     auto dc = LookupDc(handle);
     if (!dc)
-        return CLR_INVALID;
+        return failed;
+    if (!valid) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return failed;
+    }
     DcLock lock(dc.get());
-    COLORREF previous = dc->textColor;
-    dc->textColor = color & 0x00FFFFFF;
+    T previous = dc.get()->*field;
+    dc.get()->*field = value;
     return previous;
+}
+
+}  // namespace
+
+COLORREF SetTextColor(HDC handle, COLORREF color)
+{
+    return ReplaceAttribute(handle, &DcObject::textColor, COLORREF(color & 0x00FFFFFF), true,
+                            COLORREF(CLR_INVALID));
 }
 
 COLORREF SetBkColor(HDC handle, COLORREF color)
 {
-    auto dc = LookupDc(handle);
-    if (!dc)
-        return CLR_INVALID;
-    DcLock lock(dc.get());
-    COLORREF previous = dc->bkColor;
-    dc->bkColor = color & 0x00FFFFFF;
-    return previous;
+    return ReplaceAttribute(handle, &DcObject::bkColor, COLORREF(color & 0x00FFFFFF), true,
+                            COLORREF(CLR_INVALID));
 }
 
 int SetBkMode(HDC handle, int mode)
 {
-    auto dc = LookupDc(handle);
-    if (!dc)
-        return 0;
-    if (mode != TRANSPARENT && mode != OPAQUE) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    DcLock lock(dc.get());
-    int previous = dc->bkMode;
-    dc->bkMode = mode;
-    return previous;
+    return ReplaceAttribute(handle, &DcObject::bkMode, mode,
+                            mode == TRANSPARENT || mode == OPAQUE, 0);
 }
 
 UINT SetTextAlign(HDC handle, UINT align)
 {
-    auto dc = LookupDc(handle);
-    if (!dc)
-        return GDI_ERROR;
-    if (align != (TA_LEFT | TA_TOP)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return GDI_ERROR;
-    }
-    DcLock lock(dc.get());
-    UINT previous = dc->textAlign;
-    dc->textAlign = align;
-    return previous;
+    return ReplaceAttribute(handle, &DcObject::textAlign, align, align == (TA_LEFT | TA_TOP),
+                            UINT(GDI_ERROR));
 }
 
 HBRUSH CreateSolidBrush(COLORREF color)
