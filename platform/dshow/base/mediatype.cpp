@@ -24,6 +24,32 @@ void WINAPI DeleteMediaType(AM_MEDIA_TYPE* type)
     CoTaskMemFree(type);
 }
 
+namespace {
+
+// Gives `type` a format block of `length` bytes: the current one when it has that size, else a
+// new one, which takes the old block's first bytes when `keep` is set. Returns null, changing
+// nothing, for a length of 0 or when out of memory.
+BYTE* ResizeFormat(AM_MEDIA_TYPE* type, ULONG length, bool keep)
+{
+    if (length == 0)
+        return nullptr;
+    if (type->pbFormat && type->cbFormat == length)
+        return type->pbFormat;
+    auto* block = static_cast<BYTE*>(CoTaskMemAlloc(length));
+    if (!block)
+        return nullptr;
+    if (type->pbFormat) {
+        if (keep)
+            std::memcpy(block, type->pbFormat, type->cbFormat < length ? type->cbFormat : length);
+        CoTaskMemFree(type->pbFormat);
+    }
+    type->pbFormat = block;
+    type->cbFormat = length;
+    return block;
+}
+
+}  // namespace
+
 HRESULT WINAPI CopyMediaType(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source)
 {
     if (!target || !source)
@@ -177,36 +203,12 @@ BOOL CMediaType::SetFormat(const BYTE* format, ULONG length)
 
 BYTE* CMediaType::AllocFormatBuffer(ULONG length)
 {
-    if (length == 0)
-        return nullptr;
-    if (pbFormat && cbFormat == length)
-        return pbFormat;
-    auto* block = static_cast<BYTE*>(CoTaskMemAlloc(length));
-    if (!block)
-        return nullptr;
-    if (pbFormat)
-        CoTaskMemFree(pbFormat);
-    pbFormat = block;
-    cbFormat = length;
-    return block;
+    return ResizeFormat(this, length, false);
 }
 
 BYTE* CMediaType::ReallocFormatBuffer(ULONG length)
 {
-    if (length == 0)
-        return nullptr;
-    if (pbFormat && cbFormat == length)
-        return pbFormat;
-    auto* block = static_cast<BYTE*>(CoTaskMemAlloc(length));
-    if (!block)
-        return nullptr;
-    if (pbFormat) {
-        std::memcpy(block, pbFormat, cbFormat < length ? cbFormat : length);
-        CoTaskMemFree(pbFormat);
-    }
-    pbFormat = block;
-    cbFormat = length;
-    return block;
+    return ResizeFormat(this, length, true);
 }
 
 void CMediaType::ResetFormatBuffer()

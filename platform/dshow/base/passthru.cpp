@@ -17,6 +17,86 @@ REFTIME ToSeconds(LONGLONG units)
     return double(units) / kUnitsPerSecond;
 }
 
+// The `I` interface of the pin that `pin` is connected to: S_OK with a reference the caller
+// releases, or E_NOTIMPL (and null) when `pin` is null or unconnected or its peer lacks `I`.
+template <class I>
+HRESULT PeerInterface(IPin* pin, I** peer)
+{
+    *peer = nullptr;
+    ComPtr<IPin> connected;
+    if (!pin || FAILED(pin->ConnectedTo(&connected)) || !connected)
+        return E_NOTIMPL;
+    HRESULT hr = connected->QueryInterface(IID_PPV_ARGS(peer));
+    return SUCCEEDED(hr) && *peer ? S_OK : E_NOTIMPL;
+}
+
+// Passes one IMediaSeeking call to the peer of `pin`, or returns why there is no peer to take it.
+template <class Method, class... Args>
+HRESULT ForwardSeeking(IPin* pin, Method method, Args... args)
+{
+    ComPtr<IMediaSeeking> peer;
+    HRESULT hr = PeerInterface(pin, &peer);
+    return FAILED(hr) ? hr : (peer.Get()->*method)(args...);
+}
+
+// The peer's IMediaSeeking when it counts in media time (100 ns units), which is what
+// IMediaPosition's seconds convert to; VFW_E_NO_TIME_FORMAT when it counts in something else.
+HRESULT MediaTimePeer(IPin* pin, IMediaSeeking** seeking)
+{
+    HRESULT hr = PeerInterface(pin, seeking);
+    if (FAILED(hr))
+        return hr;
+    if ((*seeking)->IsUsingTimeFormat(&TIME_FORMAT_MEDIA_TIME) != S_OK) {
+        (*seeking)->Release();
+        *seeking = nullptr;
+        return VFW_E_NO_TIME_FORMAT;
+    }
+    return S_OK;
+}
+
+// Reads a time in seconds from the peer of `pin`: its IMediaPosition's when it has one, else its
+// IMediaSeeking's in media time, converted. `*seconds` is left alone on failure.
+HRESULT ReadSeconds(IPin* pin, REFTIME* seconds, HRESULT (IMediaPosition::*fromPosition)(REFTIME*),
+                    HRESULT (IMediaSeeking::*fromSeeking)(LONGLONG*))
+{
+    if (!seconds)
+        return E_POINTER;
+    ComPtr<IMediaPosition> position;
+    if (SUCCEEDED(PeerInterface(pin, &position)))
+        return (position.Get()->*fromPosition)(seconds);
+    ComPtr<IMediaSeeking> seeking;
+    HRESULT hr = MediaTimePeer(pin, &seeking);
+    LONGLONG units = 0;
+    if (SUCCEEDED(hr))
+        hr = (seeking.Get()->*fromSeeking)(&units);
+    if (SUCCEEDED(hr))
+        *seconds = ToSeconds(units);
+    return hr;
+}
+
+enum class Which { Current, Stop };
+
+// Sets the current or the stop position, in seconds, on the peer of `pin`: through its
+// IMediaPosition when it has one, else as an absolute position through its IMediaSeeking in
+// media time, the other position left as it is.
+HRESULT WriteSeconds(IPin* pin, REFTIME seconds, HRESULT (IMediaPosition::*toPosition)(REFTIME),
+                     Which which)
+{
+    ComPtr<IMediaPosition> position;
+    if (SUCCEEDED(PeerInterface(pin, &position)))
+        return (position.Get()->*toPosition)(seconds);
+    ComPtr<IMediaSeeking> seeking;
+    HRESULT hr = MediaTimePeer(pin, &seeking);
+    if (FAILED(hr))
+        return hr;
+    LONGLONG units = ToMediaTime(seconds);
+    if (which == Which::Current)
+        return seeking->SetPositions(&units, AM_SEEKING_AbsolutePositioning, nullptr,
+                                     AM_SEEKING_NoPositioning);
+    return seeking->SetPositions(nullptr, AM_SEEKING_NoPositioning, &units,
+                                 AM_SEEKING_AbsolutePositioning);
+}
+
 }  // namespace
 
 CPosPassThru::CPosPassThru(LPCTSTR name, LPUNKNOWN outer, HRESULT* phr, IPin* pin)
@@ -41,85 +121,57 @@ HRESULT STDMETHODCALLTYPE CPosPassThru::NonDelegatingQueryInterface(REFIID iid, 
 
 HRESULT CPosPassThru::GetPeer(IMediaPosition** position)
 {
-    *position = nullptr;
-    ComPtr<IPin> connected;
-    if (!m_pPin || FAILED(m_pPin->ConnectedTo(&connected)) || !connected)
-        return E_NOTIMPL;
-    HRESULT hr = connected->QueryInterface(IID_PPV_ARGS(position));
-    return SUCCEEDED(hr) && *position ? S_OK : E_NOTIMPL;
+    return PeerInterface(m_pPin, position);
 }
 
 HRESULT CPosPassThru::GetPeerSeeking(IMediaSeeking** seeking)
 {
-    *seeking = nullptr;
-    ComPtr<IPin> connected;
-    if (!m_pPin || FAILED(m_pPin->ConnectedTo(&connected)) || !connected)
-        return E_NOTIMPL;
-    HRESULT hr = connected->QueryInterface(IID_PPV_ARGS(seeking));
-    return SUCCEEDED(hr) && *seeking ? S_OK : E_NOTIMPL;
+    return PeerInterface(m_pPin, seeking);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::GetCapabilities(DWORD* capabilities)
 {
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->GetCapabilities(capabilities);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::GetCapabilities, capabilities);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::CheckCapabilities(DWORD* capabilities)
 {
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->CheckCapabilities(capabilities);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::CheckCapabilities, capabilities);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::IsFormatSupported(const GUID* format)
 {
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->IsFormatSupported(format);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::IsFormatSupported, format);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::QueryPreferredFormat(GUID* format)
 {
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->QueryPreferredFormat(format);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::QueryPreferredFormat, format);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::GetTimeFormat(GUID* format)
 {
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->GetTimeFormat(format);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::GetTimeFormat, format);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::IsUsingTimeFormat(const GUID* format)
 {
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->IsUsingTimeFormat(format);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::IsUsingTimeFormat, format);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::SetTimeFormat(const GUID* format)
 {
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->SetTimeFormat(format);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::SetTimeFormat, format);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::GetDuration(LONGLONG* duration)
 {
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->GetDuration(duration);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::GetDuration, duration);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::GetStopPosition(LONGLONG* stop)
 {
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->GetStopPosition(stop);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::GetStopPosition, stop);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::GetCurrentPosition(LONGLONG* current)
@@ -132,61 +184,47 @@ HRESULT STDMETHODCALLTYPE CPosPassThru::GetCurrentPosition(LONGLONG* current)
         *current = start;
         return S_OK;
     }
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->GetCurrentPosition(current);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::GetCurrentPosition, current);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::ConvertTimeFormat(LONGLONG* target,
                                                           const GUID* targetFormat, LONGLONG source,
                                                           const GUID* sourceFormat)
 {
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->ConvertTimeFormat(target, targetFormat, source, sourceFormat);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::ConvertTimeFormat,
+                          target, targetFormat, source, sourceFormat);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::SetPositions(LONGLONG* current, DWORD currentFlags,
                                                      LONGLONG* stop, DWORD stopFlags)
 {
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->SetPositions(current, currentFlags, stop, stopFlags);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::SetPositions,
+                          current, currentFlags, stop, stopFlags);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::GetPositions(LONGLONG* current, LONGLONG* stop)
 {
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->GetPositions(current, stop);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::GetPositions, current, stop);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::GetAvailable(LONGLONG* earliest, LONGLONG* latest)
 {
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->GetAvailable(earliest, latest);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::GetAvailable, earliest, latest);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::SetRate(double rate)
 {
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->SetRate(rate);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::SetRate, rate);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::GetRate(double* rate)
 {
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->GetRate(rate);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::GetRate, rate);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::GetPreroll(LONGLONG* preroll)
 {
-    ComPtr<IMediaSeeking> peer;
-    HRESULT hr = GetPeerSeeking(&peer);
-    return FAILED(hr) ? hr : peer->GetPreroll(preroll);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::GetPreroll, preroll);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -224,48 +262,14 @@ HRESULT STDMETHODCALLTYPE CPosPassThru::Invoke(DISPID member, REFIID iid, LCID l
 // ---------------------------------------------------------------------------------------------
 // IMediaPosition: the upstream pin's own, else its IMediaSeeking in media time.
 
-HRESULT CPosPassThru::MediaTimeSeeking(IMediaSeeking** seeking)
-{
-    HRESULT hr = GetPeerSeeking(seeking);
-    if (FAILED(hr))
-        return hr;
-    if ((*seeking)->IsUsingTimeFormat(&TIME_FORMAT_MEDIA_TIME) != S_OK) {
-        (*seeking)->Release();
-        *seeking = nullptr;
-        return VFW_E_NO_TIME_FORMAT;
-    }
-    return S_OK;
-}
-
 HRESULT STDMETHODCALLTYPE CPosPassThru::get_Duration(REFTIME* length)
 {
-    if (!length)
-        return E_POINTER;
-    ComPtr<IMediaPosition> position;
-    if (SUCCEEDED(GetPeer(&position)))
-        return position->get_Duration(length);
-    ComPtr<IMediaSeeking> seeking;
-    HRESULT hr = MediaTimeSeeking(&seeking);
-    LONGLONG duration = 0;
-    if (SUCCEEDED(hr))
-        hr = seeking->GetDuration(&duration);
-    if (SUCCEEDED(hr))
-        *length = ToSeconds(duration);
-    return hr;
+    return ReadSeconds(m_pPin, length, &IMediaPosition::get_Duration, &IMediaSeeking::GetDuration);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::put_CurrentPosition(REFTIME time)
 {
-    ComPtr<IMediaPosition> position;
-    if (SUCCEEDED(GetPeer(&position)))
-        return position->put_CurrentPosition(time);
-    ComPtr<IMediaSeeking> seeking;
-    HRESULT hr = MediaTimeSeeking(&seeking);
-    if (FAILED(hr))
-        return hr;
-    LONGLONG current = ToMediaTime(time);
-    return seeking->SetPositions(&current, AM_SEEKING_AbsolutePositioning, nullptr,
-                                 AM_SEEKING_NoPositioning);
+    return WriteSeconds(m_pPin, time, &IMediaPosition::put_CurrentPosition, Which::Current);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::get_CurrentPosition(REFTIME* time)
@@ -278,65 +282,25 @@ HRESULT STDMETHODCALLTYPE CPosPassThru::get_CurrentPosition(REFTIME* time)
         *time = ToSeconds(start);
         return S_OK;
     }
-    ComPtr<IMediaPosition> position;
-    if (SUCCEEDED(GetPeer(&position)))
-        return position->get_CurrentPosition(time);
-    ComPtr<IMediaSeeking> seeking;
-    HRESULT hr = MediaTimeSeeking(&seeking);
-    LONGLONG current = 0;
-    if (SUCCEEDED(hr))
-        hr = seeking->GetCurrentPosition(&current);
-    if (SUCCEEDED(hr))
-        *time = ToSeconds(current);
-    return hr;
+    return ReadSeconds(m_pPin, time, &IMediaPosition::get_CurrentPosition,
+                       &IMediaSeeking::GetCurrentPosition);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::get_StopTime(REFTIME* time)
 {
-    if (!time)
-        return E_POINTER;
-    ComPtr<IMediaPosition> position;
-    if (SUCCEEDED(GetPeer(&position)))
-        return position->get_StopTime(time);
-    ComPtr<IMediaSeeking> seeking;
-    HRESULT hr = MediaTimeSeeking(&seeking);
-    LONGLONG stop = 0;
-    if (SUCCEEDED(hr))
-        hr = seeking->GetStopPosition(&stop);
-    if (SUCCEEDED(hr))
-        *time = ToSeconds(stop);
-    return hr;
+    return ReadSeconds(m_pPin, time, &IMediaPosition::get_StopTime,
+                       &IMediaSeeking::GetStopPosition);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::put_StopTime(REFTIME time)
 {
-    ComPtr<IMediaPosition> position;
-    if (SUCCEEDED(GetPeer(&position)))
-        return position->put_StopTime(time);
-    ComPtr<IMediaSeeking> seeking;
-    HRESULT hr = MediaTimeSeeking(&seeking);
-    if (FAILED(hr))
-        return hr;
-    LONGLONG stop = ToMediaTime(time);
-    return seeking->SetPositions(nullptr, AM_SEEKING_NoPositioning, &stop,
-                                 AM_SEEKING_AbsolutePositioning);
+    return WriteSeconds(m_pPin, time, &IMediaPosition::put_StopTime, Which::Stop);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::get_PrerollTime(REFTIME* time)
 {
-    if (!time)
-        return E_POINTER;
-    ComPtr<IMediaPosition> position;
-    if (SUCCEEDED(GetPeer(&position)))
-        return position->get_PrerollTime(time);
-    ComPtr<IMediaSeeking> seeking;
-    HRESULT hr = MediaTimeSeeking(&seeking);
-    LONGLONG preroll = 0;
-    if (SUCCEEDED(hr))
-        hr = seeking->GetPreroll(&preroll);
-    if (SUCCEEDED(hr))
-        *time = ToSeconds(preroll);
-    return hr;
+    return ReadSeconds(m_pPin, time, &IMediaPosition::get_PrerollTime,
+                       &IMediaSeeking::GetPreroll);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::put_PrerollTime(REFTIME time)
@@ -353,9 +317,7 @@ HRESULT STDMETHODCALLTYPE CPosPassThru::put_Rate(double rate)
     ComPtr<IMediaPosition> position;
     if (SUCCEEDED(GetPeer(&position)))
         return position->put_Rate(rate);
-    ComPtr<IMediaSeeking> seeking;
-    HRESULT hr = GetPeerSeeking(&seeking);
-    return FAILED(hr) ? hr : seeking->SetRate(rate);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::SetRate, rate);
 }
 
 HRESULT STDMETHODCALLTYPE CPosPassThru::get_Rate(double* rate)
@@ -365,9 +327,7 @@ HRESULT STDMETHODCALLTYPE CPosPassThru::get_Rate(double* rate)
     ComPtr<IMediaPosition> position;
     if (SUCCEEDED(GetPeer(&position)))
         return position->get_Rate(rate);
-    ComPtr<IMediaSeeking> seeking;
-    HRESULT hr = GetPeerSeeking(&seeking);
-    return FAILED(hr) ? hr : seeking->GetRate(rate);
+    return ForwardSeeking(m_pPin, &IMediaSeeking::GetRate, rate);
 }
 
 HRESULT CPosPassThru::CanSeek(DWORD capability, LONG* canSeek)

@@ -24,6 +24,17 @@ const CMediaType* AsMediaType(const AM_MEDIA_TYPE* type)
     return static_cast<const CMediaType*>(type);
 }
 
+// Gives up a pin's allocator as a broken connection does: decommitted, so that no buffer is
+// waited for any longer, and its reference released.
+void DropAllocator(IMemAllocator** allocator)
+{
+    if (!*allocator)
+        return;
+    (*allocator)->Decommit();
+    (*allocator)->Release();
+    *allocator = nullptr;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -486,11 +497,7 @@ HRESULT CBaseOutputPin::CheckConnect(IPin* pin)
 
 HRESULT CBaseOutputPin::BreakConnect()
 {
-    if (m_pAllocator) {
-        m_pAllocator->Decommit();
-        m_pAllocator->Release();
-        m_pAllocator = nullptr;
-    }
+    DropAllocator(&m_pAllocator);
     if (m_pInputPin) {
         m_pInputPin->Release();
         m_pInputPin = nullptr;
@@ -703,11 +710,7 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::GetAllocatorRequirements(ALLOCATOR_PROP
 
 HRESULT CBaseInputPin::BreakConnect()
 {
-    if (m_pAllocator) {
-        m_pAllocator->Decommit();
-        m_pAllocator->Release();
-        m_pAllocator = nullptr;
-    }
+    DropAllocator(&m_pAllocator);
     return NOERROR;
 }
 

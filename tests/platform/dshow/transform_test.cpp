@@ -346,6 +346,33 @@ TEST_F(SourceTransformRenderer, SeekingOnTheRendererTravelsUpstreamToTheSource)
     EXPECT_EQ(typeInfo, 0u);
 }
 
+TEST_F(SourceTransformRenderer, PositionInSecondsReadsAndSetsEachTimeOfAMediaTimeSource)
+{
+    PatternOptions options;
+    options.sampleCount = 25;
+    Build(options);
+    ComPtr<IMediaPosition> position;
+    ASSERT_EQ(m_filters[2]->QueryInterface(IID_PPV_ARGS(&position)), S_OK);
+    REFTIME seconds = -1;
+    EXPECT_EQ(position->get_StopTime(&seconds), E_NOTIMPL);  // nothing upstream yet
+    EXPECT_EQ(seconds, -1);
+
+    ConnectAll();
+    EXPECT_EQ(position->get_StopTime(nullptr), E_POINTER);
+    ASSERT_EQ(position->get_StopTime(&seconds), S_OK);
+    EXPECT_DOUBLE_EQ(seconds, 1.0);
+    ASSERT_EQ(position->get_PrerollTime(&seconds), S_OK);
+    EXPECT_DOUBLE_EQ(seconds, 0.0);
+    ASSERT_EQ(position->put_CurrentPosition(0.4), S_OK);
+    ASSERT_EQ(position->get_CurrentPosition(&seconds), S_OK);
+    EXPECT_DOUBLE_EQ(seconds, 0.4);
+    // A new stop time leaves the current position alone: the source sees no seek.
+    ASSERT_EQ(position->put_StopTime(0.8), S_OK);
+    EXPECT_EQ(m_source->Stream()->Seeks().size(), 1u);
+    // Media time has no way to set the preroll.
+    EXPECT_EQ(position->put_PrerollTime(0.1), E_NOTIMPL);
+}
+
 TEST_F(SourceTransformRenderer, MediaTypesCarriedOnSamplesInBothDirections)
 {
     // A type the downstream allocator puts on an output sample reaches Transform and goes on

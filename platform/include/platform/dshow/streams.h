@@ -998,8 +998,6 @@ protected:
     HRESULT GetPeerSeeking(IMediaSeeking** seeking);
 
 private:
-    // The upstream IMediaSeeking when it counts in media time (VFW_E_NO_TIME_FORMAT otherwise).
-    HRESULT MediaTimeSeeking(IMediaSeeking** seeking);
     // OATRUE or OAFALSE for one upstream seeking capability.
     HRESULT CanSeek(DWORD capability, LONG* canSeek);
 
