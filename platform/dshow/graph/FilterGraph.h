@@ -265,6 +265,9 @@ private:
     void PrepareStart();
     HRESULT PauseFilters(std::vector<ComPtr<IBaseFilter>>* cueing);
     HRESULT RunFilters(REFERENCE_TIME start);
+    // RunFilters from `start` (reference time; 0: the clock's now plus kRunLatency, less the
+    // stream time already played, or 0 without a clock), which becomes m_runStart.
+    HRESULT RunFiltersAt(REFERENCE_TIME start);
     HRESULT PauseGraph(bool announce);
     HRESULT RunGraph(REFERENCE_TIME start);
     void ChooseClock();

@@ -144,6 +144,18 @@ HRESULT CFilterGraph::RunFilters(REFERENCE_TIME start)
     return FAILED(result) ? result : intermediate ? S_FALSE : S_OK;
 }
 
+HRESULT CFilterGraph::RunFiltersAt(REFERENCE_TIME start)
+{
+    if (start == 0) {
+        REFERENCE_TIME now = 0;
+        if (ClockTime(&now))
+            start = now + kRunLatency - m_pausedStreamTime;
+    }
+    HRESULT result = RunFilters(start);
+    m_runStart = start;
+    return result;
+}
+
 HRESULT CFilterGraph::PauseGraph(bool announce)
 {
     if (m_state == State_Stopped) {
@@ -172,13 +184,7 @@ HRESULT CFilterGraph::RunGraph(REFERENCE_TIME start)
     }
     if (m_state == State_Running)
         return S_OK;
-    if (start == 0) {
-        REFERENCE_TIME now = 0;
-        if (ClockTime(&now))
-            start = now + kRunLatency - m_pausedStreamTime;
-    }
-    HRESULT result = RunFilters(start);
-    m_runStart = start;
+    HRESULT result = RunFiltersAt(start);
     m_state = State_Running;
     CompleteIfFinished();
     if (FAILED(result))

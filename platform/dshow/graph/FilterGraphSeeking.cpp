@@ -47,6 +47,64 @@ bool IsMediaTime(const GUID* format)
     return !format || *format == TIME_FORMAT_MEDIA_TIME;
 }
 
+// Asks every renderer's IMediaSeeking one question; `ask` answers an HRESULT and, on success,
+// leaves its value where the caller combines it.
+HRESULT AskRenderers(const std::vector<IBaseFilter*>& renderers,
+                     const std::function<HRESULT(IMediaSeeking*)>& ask)
+{
+    Distributed answers;
+    for (IBaseFilter* renderer : renderers) {
+        ComPtr<IMediaSeeking> seeking;
+        if (FAILED(renderer->QueryInterface(IID_PPV_ARGS(&seeking))) || !seeking)
+            continue;
+        answers.Add(ask(seeking.Get()));
+    }
+    return answers.Result();
+}
+
+// The longest of the times (`get`, media time) that the renderers answer, at least 0; *longest
+// is set only on success.
+HRESULT LongestAnswer(const std::vector<IBaseFilter*>& renderers,
+                      HRESULT (IMediaSeeking::*get)(LONGLONG*), LONGLONG* longest)
+{
+    LONGLONG result = 0;
+    HRESULT hr = AskRenderers(renderers, [&](IMediaSeeking* seeking) {
+        LONGLONG value = 0;
+        HRESULT answer = (seeking->*get)(&value);
+        if (SUCCEEDED(answer))
+            result = std::max(result, value);
+        return answer;
+    });
+    if (SUCCEEDED(hr))
+        *longest = result;
+    return hr;
+}
+
+// One of the graph's IMediaSeeking times (`get`, media time) in seconds; *seconds is set only
+// on success.
+HRESULT SecondsOf(CFilterGraph* graph, HRESULT (CFilterGraph::*get)(LONGLONG*), REFTIME* seconds)
+{
+    if (!seconds)
+        return E_POINTER;
+    LONGLONG units = 0;
+    HRESULT hr = (graph->*get)(&units);
+    if (SUCCEEDED(hr))
+        *seconds = ToSeconds(units);
+    return hr;
+}
+
+// OATRUE when every renderer can seek with `capability`, else OAFALSE; a graph that cannot say
+// answers OAFALSE.
+HRESULT CanSeekWith(CFilterGraph* graph, DWORD capability, LONG* canSeek)
+{
+    if (!canSeek)
+        return E_POINTER;
+    DWORD capabilities = 0;
+    HRESULT hr = graph->GetCapabilities(&capabilities);
+    *canSeek = SUCCEEDED(hr) && (capabilities & capability) ? OATRUE : OAFALSE;
+    return S_OK;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -54,22 +112,7 @@ bool IsMediaTime(const GUID* format)
 
 HRESULT CFilterGraph::StopPosition(LONGLONG* stop)
 {
-    Distributed answers;
-    LONGLONG latest = 0;
-    for (IBaseFilter* renderer : Renderers()) {
-        ComPtr<IMediaSeeking> seeking;
-        if (FAILED(renderer->QueryInterface(IID_PPV_ARGS(&seeking))) || !seeking)
-            continue;
-        LONGLONG value = 0;
-        HRESULT hr = seeking->GetStopPosition(&value);
-        answers.Add(hr);
-        if (SUCCEEDED(hr))
-            latest = std::max(latest, value);
-    }
-    if (FAILED(answers.Result()))
-        return answers.Result();
-    *stop = latest;
-    return S_OK;
+    return LongestAnswer(Renderers(), &IMediaSeeking::GetStopPosition, stop);
 }
 
 LONGLONG CFilterGraph::CurrentPosition()
@@ -157,13 +200,8 @@ HRESULT STDMETHODCALLTYPE CFilterGraph::SetPositions(LONGLONG* current, DWORD cu
     } else if (counting) {
         RestoreCompletion(std::move(saved));
     }
-    if (wasRunning) {
-        REFERENCE_TIME clockNow = 0;
-        REFERENCE_TIME start =
-            ClockTime(&clockNow) ? clockNow + kRunLatency - m_pausedStreamTime : 0;
-        RunFilters(start);
-        m_runStart = start;
-    }
+    if (wasRunning)
+        RunFiltersAt(0);
     if (SUCCEEDED(result)) {
         if (currentPositioning && (currentFlags & AM_SEEKING_ReturnTime))
             *current = newCurrent;
@@ -203,37 +241,12 @@ HRESULT STDMETHODCALLTYPE CFilterGraph::GetPositions(LONGLONG* current, LONGLONG
     return S_OK;
 }
 
-// Asks every renderer's IMediaSeeking one question; `ask` answers an HRESULT and, on success,
-// leaves its value where the caller combines it.
-static HRESULT AskRenderers(const std::vector<IBaseFilter*>& renderers,
-                            const std::function<HRESULT(IMediaSeeking*)>& ask)
-{
-    Distributed answers;
-    for (IBaseFilter* renderer : renderers) {
-        ComPtr<IMediaSeeking> seeking;
-        if (FAILED(renderer->QueryInterface(IID_PPV_ARGS(&seeking))) || !seeking)
-            continue;
-        answers.Add(ask(seeking.Get()));
-    }
-    return answers.Result();
-}
-
 HRESULT STDMETHODCALLTYPE CFilterGraph::GetDuration(LONGLONG* duration)
 {
     if (!duration)
         return E_POINTER;
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    LONGLONG longest = 0;
-    HRESULT hr = AskRenderers(Renderers(), [&](IMediaSeeking* seeking) {
-        LONGLONG value = 0;
-        HRESULT answer = seeking->GetDuration(&value);
-        if (SUCCEEDED(answer))
-            longest = std::max(longest, value);
-        return answer;
-    });
-    if (SUCCEEDED(hr))
-        *duration = longest;
-    return hr;
+    return LongestAnswer(Renderers(), &IMediaSeeking::GetDuration, duration);
 }
 
 HRESULT STDMETHODCALLTYPE CFilterGraph::GetAvailable(LONGLONG* earliest, LONGLONG* latest)
@@ -267,17 +280,7 @@ HRESULT STDMETHODCALLTYPE CFilterGraph::GetPreroll(LONGLONG* preroll)
     if (!preroll)
         return E_POINTER;
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    LONGLONG longest = 0;
-    HRESULT hr = AskRenderers(Renderers(), [&](IMediaSeeking* seeking) {
-        LONGLONG value = 0;
-        HRESULT answer = seeking->GetPreroll(&value);
-        if (SUCCEEDED(answer))
-            longest = std::max(longest, value);
-        return answer;
-    });
-    if (SUCCEEDED(hr))
-        *preroll = longest;
-    return hr;
+    return LongestAnswer(Renderers(), &IMediaSeeking::GetPreroll, preroll);
 }
 
 HRESULT STDMETHODCALLTYPE CFilterGraph::GetCapabilities(DWORD* capabilities)
@@ -389,13 +392,8 @@ HRESULT STDMETHODCALLTYPE CFilterGraph::SetRate(double rate)
             m_pausedStreamTime = 0;
         }
     }
-    if (wasRunning) {
-        REFERENCE_TIME clockNow = 0;
-        REFERENCE_TIME start =
-            ClockTime(&clockNow) ? clockNow + kRunLatency - m_pausedStreamTime : 0;
-        RunFilters(start);
-        m_runStart = start;
-    }
+    if (wasRunning)
+        RunFiltersAt(0);
     return result;
 }
 
@@ -413,13 +411,7 @@ HRESULT STDMETHODCALLTYPE CFilterGraph::GetRate(double* rate)
 
 HRESULT STDMETHODCALLTYPE CFilterGraph::get_Duration(REFTIME* length)
 {
-    if (!length)
-        return E_POINTER;
-    LONGLONG duration = 0;
-    HRESULT hr = GetDuration(&duration);
-    if (SUCCEEDED(hr))
-        *length = ToSeconds(duration);
-    return hr;
+    return SecondsOf(this, &CFilterGraph::GetDuration, length);
 }
 
 HRESULT STDMETHODCALLTYPE CFilterGraph::put_CurrentPosition(REFTIME time)
@@ -431,24 +423,12 @@ HRESULT STDMETHODCALLTYPE CFilterGraph::put_CurrentPosition(REFTIME time)
 
 HRESULT STDMETHODCALLTYPE CFilterGraph::get_CurrentPosition(REFTIME* time)
 {
-    if (!time)
-        return E_POINTER;
-    LONGLONG position = 0;
-    HRESULT hr = GetCurrentPosition(&position);
-    if (SUCCEEDED(hr))
-        *time = ToSeconds(position);
-    return hr;
+    return SecondsOf(this, &CFilterGraph::GetCurrentPosition, time);
 }
 
 HRESULT STDMETHODCALLTYPE CFilterGraph::get_StopTime(REFTIME* time)
 {
-    if (!time)
-        return E_POINTER;
-    LONGLONG stop = 0;
-    HRESULT hr = GetStopPosition(&stop);
-    if (SUCCEEDED(hr))
-        *time = ToSeconds(stop);
-    return hr;
+    return SecondsOf(this, &CFilterGraph::GetStopPosition, time);
 }
 
 HRESULT STDMETHODCALLTYPE CFilterGraph::put_StopTime(REFTIME time)
@@ -459,13 +439,7 @@ HRESULT STDMETHODCALLTYPE CFilterGraph::put_StopTime(REFTIME time)
 
 HRESULT STDMETHODCALLTYPE CFilterGraph::get_PrerollTime(REFTIME* time)
 {
-    if (!time)
-        return E_POINTER;
-    LONGLONG preroll = 0;
-    HRESULT hr = GetPreroll(&preroll);
-    if (SUCCEEDED(hr))
-        *time = ToSeconds(preroll);
-    return hr;
+    return SecondsOf(this, &CFilterGraph::GetPreroll, time);
 }
 
 HRESULT STDMETHODCALLTYPE CFilterGraph::put_PrerollTime(REFTIME)
@@ -485,22 +459,12 @@ HRESULT STDMETHODCALLTYPE CFilterGraph::get_Rate(double* rate)
 
 HRESULT STDMETHODCALLTYPE CFilterGraph::CanSeekForward(LONG* canSeek)
 {
-    if (!canSeek)
-        return E_POINTER;
-    DWORD capabilities = 0;
-    HRESULT hr = GetCapabilities(&capabilities);
-    *canSeek = SUCCEEDED(hr) && (capabilities & AM_SEEKING_CanSeekForwards) ? OATRUE : OAFALSE;
-    return S_OK;
+    return CanSeekWith(this, AM_SEEKING_CanSeekForwards, canSeek);
 }
 
 HRESULT STDMETHODCALLTYPE CFilterGraph::CanSeekBackward(LONG* canSeek)
 {
-    if (!canSeek)
-        return E_POINTER;
-    DWORD capabilities = 0;
-    HRESULT hr = GetCapabilities(&capabilities);
-    *canSeek = SUCCEEDED(hr) && (capabilities & AM_SEEKING_CanSeekBackwards) ? OATRUE : OAFALSE;
-    return S_OK;
+    return CanSeekWith(this, AM_SEEKING_CanSeekBackwards, canSeek);
 }
 
 // ---------------------------------------------------------------------------------------------

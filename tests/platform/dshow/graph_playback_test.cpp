@@ -508,6 +508,37 @@ TEST_F(GraphPlayback, DurationAndCapabilitiesAreThoseOfTheStreams)
               E_POINTER);
 }
 
+TEST_F(GraphPlayback, TimesInSecondsAreTheMediaTimesOfTheGraph)
+{
+    struct Case {
+        const char* name;
+        HRESULT (STDMETHODCALLTYPE IMediaPosition::*seconds)(REFTIME*);
+        HRESULT (STDMETHODCALLTYPE IMediaSeeking::*units)(LONGLONG*);
+    };
+    const Case cases[] = {
+        {"duration", &IMediaPosition::get_Duration, &IMediaSeeking::GetDuration},
+        {"current", &IMediaPosition::get_CurrentPosition, &IMediaSeeking::GetCurrentPosition},
+        {"stop", &IMediaPosition::get_StopTime, &IMediaSeeking::GetStopPosition},
+        {"preroll", &IMediaPosition::get_PrerollTime, &IMediaSeeking::GetPreroll},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LONGLONG units = -1;
+        ASSERT_EQ((seeking.Get()->*c.units)(&units), S_OK);
+        REFTIME seconds = -1;
+        ASSERT_EQ((position.Get()->*c.seconds)(&seconds), S_OK);
+        EXPECT_DOUBLE_EQ(seconds, double(units) / 10000000.0);
+        EXPECT_EQ((position.Get()->*c.seconds)(nullptr), E_POINTER);
+    }
+
+    DWORD capabilities = 0;
+    ASSERT_EQ(seeking->GetCapabilities(&capabilities), S_OK);
+    LONG forward = -1;
+    ASSERT_EQ(position->CanSeekForward(&forward), S_OK);
+    EXPECT_EQ(forward, (capabilities & AM_SEEKING_CanSeekForwards) ? OATRUE : OAFALSE);
+    EXPECT_EQ(position->CanSeekForward(nullptr), E_POINTER);
+}
+
 TEST_F(GraphPlayback, EventsAreQueuedAndPostedToTheNotifyWindow)
 {
     WNDCLASSW windowClass{};
