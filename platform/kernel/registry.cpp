@@ -932,6 +932,16 @@ LSTATUS AppendSubKey(LPCWSTR subKey, std::vector<std::wstring>* path)
     }
 }
 
+// Resolves `key` for a call that needs all of the `needed` access rights: ERROR_ACCESS_DENIED
+// when the handle was opened without one of them.
+LSTATUS ResolveFor(HKEY key, REGSAM needed, KeyRef* ref)
+{
+    LSTATUS status = Resolve(key, ref);
+    if (status != ERROR_SUCCESS)
+        return status;
+    return (ref->access & needed) == needed ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
 // With g_lock held: resolves `key`, the sub-key path below it into `*path`, and reads the hive
 // into `*document`. Fails with the first error met, or ERROR_KEY_DELETED when `key` itself is
 // no longer in the hive.
@@ -1043,11 +1053,9 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD 
         return ERROR_INVALID_PARAMETER;
     std::lock_guard<std::mutex> guard(g_lock);
     KeyRef ref;
-    LSTATUS status = Resolve(key, &ref);
+    LSTATUS status = ResolveFor(key, KEY_QUERY_VALUE, &ref);
     if (status != ERROR_SUCCESS)
         return status;
-    if (!(ref.access & KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
     Document document;
     status = ReadHive(ref.hive, &document);
     if (status != ERROR_SUCCESS)
@@ -1082,11 +1090,9 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYT
         return ERROR_INVALID_PARAMETER;
     std::lock_guard<std::mutex> guard(g_lock);
     KeyRef ref;
-    LSTATUS status = Resolve(key, &ref);
+    LSTATUS status = ResolveFor(key, KEY_SET_VALUE, &ref);
     if (status != ERROR_SUCCESS)
         return status;
-    if (!(ref.access & KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
     std::wstring name = valueName ? valueName : L"";
     std::string bytes(reinterpret_cast<const char*>(data), data ? cbData : 0);
     return ModifyHive(ref.hive, [&](Document& document, bool* changed) -> LSTATUS {
@@ -1119,11 +1125,9 @@ LSTATUS RegDeleteValueW(HKEY key, LPCWSTR valueName)
     using namespace platform;
     std::lock_guard<std::mutex> guard(g_lock);
     KeyRef ref;
-    LSTATUS status = Resolve(key, &ref);
+    LSTATUS status = ResolveFor(key, KEY_SET_VALUE, &ref);
     if (status != ERROR_SUCCESS)
         return status;
-    if (!(ref.access & KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
     std::wstring name = valueName ? valueName : L"";
     return ModifyHive(ref.hive, [&](Document& document, bool* changed) -> LSTATUS {
         if (!KeyExists(document, ref.path))
@@ -1147,12 +1151,9 @@ LSTATUS RegDeleteTreeW(HKEY key, LPCWSTR subKey)
     using namespace platform;
     std::lock_guard<std::mutex> guard(g_lock);
     KeyRef ref;
-    LSTATUS status = Resolve(key, &ref);
+    LSTATUS status = ResolveFor(key, DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, &ref);
     if (status != ERROR_SUCCESS)
         return status;
-    const REGSAM needed = DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE;
-    if ((ref.access & needed) != needed)
-        return ERROR_ACCESS_DENIED;
     std::vector<std::wstring> path = ref.path;
     status = AppendSubKey(subKey, &path);
     if (status != ERROR_SUCCESS)
