@@ -60,11 +60,6 @@ inline int64_t Scale(int64_t offset, int numerator, int denominator)
     return int64_t(__int128(offset) * numerator / denominator);
 }
 
-inline uint32_t Saturate(uint32_t value)
-{
-    return value > 255 ? 255 : value;
-}
-
 inline uint32_t BlendPixel(uint32_t source, uint32_t dest, const BlendParams& blend)
 {
     uint32_t sca = blend.constantAlpha;
@@ -78,25 +73,9 @@ inline uint32_t BlendPixel(uint32_t source, uint32_t dest, const BlendParams& bl
         }
         return out;
     }
-    if (sca != 255) {
-        uint32_t scaled = 0;
-        for (int shift = 0; shift < 32; shift += 8)
-            scaled |= Div255(((source >> shift) & 0xFF) * sca) << shift;
-        source = scaled;
-    }
-    uint32_t alpha = source >> 24;
-    if (alpha == 255)
-        return source;
-    if (source == 0)
-        return dest;
-    uint32_t inverse = 255 - alpha;
-    uint32_t out = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        uint32_t s = (source >> shift) & 0xFF;
-        uint32_t d = (dest >> shift) & 0xFF;
-        out |= Saturate(s + Div255(d * inverse)) << shift;
-    }
-    return out;
+    if (sca != 255)
+        source = ScaleChannels(source, sca);
+    return PremultipliedOver(source, dest);
 }
 
 // The shared body of the three blits, with the device contexts' handles already checked.

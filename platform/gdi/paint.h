@@ -42,6 +42,34 @@ inline uint32_t Div255(uint32_t x)
     return (x + (x >> 8)) >> 8;
 }
 
+// Every channel of a pixel, alpha included, scaled by alpha / 255 (0..255): a premultiplied
+// pixel made that much more transparent.
+inline uint32_t ScaleChannels(uint32_t pixel, uint32_t alpha)
+{
+    uint32_t scaled = 0;
+    for (int shift = 0; shift < 32; shift += 8)
+        scaled |= Div255(((pixel >> shift) & 0xFF) * alpha) << shift;
+    return scaled;
+}
+
+// A premultiplied source pixel over a premultiplied destination pixel (source-over), each
+// channel saturated at 255 so that a source whose colour exceeds its alpha cannot wrap.
+inline uint32_t PremultipliedOver(uint32_t source, uint32_t dest)
+{
+    uint32_t alpha = source >> 24;
+    if (alpha == 255)
+        return source;
+    if (source == 0)
+        return dest;
+    uint32_t inverse = 255 - alpha;
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        uint32_t value = ((source >> shift) & 0xFF) + Div255(((dest >> shift) & 0xFF) * inverse);
+        out |= std::min<uint32_t>(value, 255) << shift;
+    }
+    return out;
+}
+
 // Colour over a pixel with coverage 1..255: each colour channel moves towards the colour by the
 // coverage; the alpha byte becomes 0, as GDI leaves it wherever it draws.
 inline uint32_t Cover(uint32_t pixel, uint32_t color, uint32_t coverage)

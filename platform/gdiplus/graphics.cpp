@@ -90,22 +90,6 @@ inline uint32_t Interpolate(uint32_t p00, uint32_t p01, uint32_t p10, uint32_t p
     return out;
 }
 
-// Premultiplied source over a premultiplied destination pixel.
-inline uint32_t Over(uint32_t source, uint32_t dest)
-{
-    uint32_t alpha = source >> 24;
-    if (alpha == 255)
-        return source;
-    if (source == 0)
-        return dest;
-    uint32_t inverse = 255 - alpha;
-    uint32_t out = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        uint32_t value = ((source >> shift) & 0xFF) + Div255(((dest >> shift) & 0xFF) * inverse);
-        out |= std::min<uint32_t>(value, 255) << shift;
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -185,7 +169,7 @@ Status Graphics::DrawImage(Image* image, const Rect& destination, INT sourceX, I
                                          Premultiply(line1[x0]), Premultiply(line1[x1]),
                                          column.weight, row.weight);
                 }
-                out[x] = Over(source, out[x]);
+                out[x] = platform::gdi::PremultipliedOver(source, out[x]);
             }
         }
     }

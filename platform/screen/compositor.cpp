@@ -55,24 +55,11 @@ inline uint32_t Over(uint32_t source, uint32_t dest, uint32_t constantAlpha, boo
         }
         return out;
     }
-    if (constantAlpha != 255) {
-        uint32_t scaled = 0;
-        for (int shift = 0; shift < 32; shift += 8)
-            scaled |= gdi::Div255(((source >> shift) & 0xFF) * constantAlpha) << shift;
-        source = scaled;
-    }
-    uint32_t alpha = source >> 24;
-    if (alpha == 255)
-        return source | kOpaque;
+    if (constantAlpha != 255)
+        source = gdi::ScaleChannels(source, constantAlpha);
     if (source == 0)
         return dest;
-    uint32_t inverse = 255 - alpha;
-    for (int shift = 0; shift < 24; shift += 8) {
-        uint32_t s = (source >> shift) & 0xFF;
-        uint32_t d = (dest >> shift) & 0xFF;
-        out |= std::min<uint32_t>(255, s + gdi::Div255(d * inverse)) << shift;
-    }
-    return out;
+    return gdi::PremultipliedOver(source, dest) | kOpaque;
 }
 
 void BlendRow(uint32_t* out, const uint32_t* in, int count, uint32_t constantAlpha, bool perPixel)

@@ -269,16 +269,7 @@ BOOL DrawIcon(HDC dc, int x, int y, HICON icon)
             uint32_t* row = target.surface->Row(dy);
             const uint32_t* from = picture->Row(int(dy - box.top));
             for (LONG dx = area.left; dx < area.right; ++dx) {
-                uint32_t s = from[dx - box.left];
-                uint32_t inverse = 255 - (s >> 24);
-                uint32_t d = row[dx];
-                uint32_t out = 0;
-                for (int shift = 0; shift < 32; shift += 8)
-                    out |= std::min<uint32_t>(
-                               255, ((s >> shift) & 0xFF) +
-                                        platform::gdi::Div255(((d >> shift) & 0xFF) * inverse))
-                           << shift;
-                row[dx] = out;
+                row[dx] = platform::gdi::PremultipliedOver(from[dx - box.left], row[dx]);
             }
         }
     }
