@@ -14,8 +14,9 @@ class TextTrackReader {
 public:
     // Appends one entry per packet of the first subtitle-type stream of the recording at a
     // Windows path, holding exactly the packet's bytes, and returns how many it appended; 0 when
-    // the file cannot be opened or has no text track. The list is not cleared first. Only the
-    // text track's samples are read from the file.
+    // the file cannot be opened (a path that names no regular file among them) or has no text
+    // track. The list is not cleared first. Only the text track's samples are read from the
+    // file; in an MP4 recording each costs one read of its own bytes.
     int Read(const std::wstring& path, TextTrackList* list);
 
     // Set by the reader's creator before reading and, to end a running Read after the packet in
