@@ -496,10 +496,14 @@ bool KVMP4SourceCore::WaitForRoom()
         PacketQueue::Fill video;
         if (m_readAudio) audio = m_audioQueue.GetFill();
         if (m_readVideo) video = m_videoQueue.GetFill();
+        m_queueFull[kAudio] = audio.full;
+        m_queueFull[kVideo] = video.full;
         return PacketQueue::ReaderMayRead(audio, video);
     };
     for (;;) {
         if (!m_running.load()) return false;
+        // Only the reader's own pushes fill a queue; while none did, there is room.
+        if (!m_queueFull[kAudio] && !m_queueFull[kVideo]) return true;
         if (mayRead()) return true;
         // Announce the wait, then look once more: a consumer that changed a queue before the
         // announcement is seen here, one that changes it afterwards signals the event.
@@ -508,9 +512,25 @@ bool KVMP4SourceCore::WaitForRoom()
             m_readerWaiting = false;
             continue;
         }
+        // The pins get what is queued before the reader sleeps.
+        m_audioQueue.Deliver();
+        m_videoQueue.Deliver();
         WaitForSingleObject(m_hReaderWake, INFINITE);
         m_readerWaiting = false;
     }
+}
+
+AVPacket* KVMP4SourceCore::NextReadPacket(std::vector<AVPacket*>* spares)
+{
+    if (spares->empty()) {
+        m_videoQueue.TakeSpares(spares);
+        m_audioQueue.TakeSpares(spares);
+    }
+    if (spares->empty()) return av_packet_alloc();
+    AVPacket* packet = spares->back();
+    spares->pop_back();
+    av_packet_unref(packet);
+    return packet;
 }
 
 void KVMP4SourceCore::ReadLoop()
@@ -523,14 +543,19 @@ void KVMP4SourceCore::ReadLoop()
         format->streams[i]->discard = wanted ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     }
 
-    PacketPtr packet(av_packet_alloc());
-    while (packet && WaitForRoom()) {
-        if (av_read_frame(format, packet.get()) < 0) {
-            // The end of the file and a read error end reading alike: the pins get the end
-            // marker.
-            if (m_readAudio) m_audioQueue.Push(nullptr, LLONG_MIN);
-            if (m_readVideo) m_videoQueue.Push(nullptr, LLONG_MIN);
-            return;
+    // Packets the pins are done with, to read into again; and the packet read into next (one
+    // that goes to no queue is read into again).
+    std::vector<AVPacket*> spares;
+    PacketPtr packet;
+    bool ended = false;
+    m_queueFull[kAudio] = m_queueFull[kVideo] = true;  // unknown until the first look
+    while (WaitForRoom()) {
+        if (!packet) packet.reset(NextReadPacket(&spares));
+        if (!packet || av_read_frame(format, packet.get()) < 0) {
+            // The end of the file, a read error and a failed allocation end reading alike: the
+            // pins get the end marker.
+            ended = true;
+            break;
         }
         PacketQueue* queue = nullptr;
         AVRational timeBase = {0, 1};
@@ -542,21 +567,23 @@ void KVMP4SourceCore::ReadLoop()
             timeBase = m_videoTimeBase;
         }
         const int track = queue == &m_videoQueue ? kVideo : kAudio;
-        AVPacket* queued = queue && !SkipAlreadyRead(track, packet.get()) ? av_packet_alloc()
-                                                                           : nullptr;
-        if (!queued) {
+        if (!queue || SkipAlreadyRead(track, packet.get())) {
             av_packet_unref(packet.get());
             continue;
         }
-        av_packet_move_ref(queued, packet.get());
-        int64_t key = queued->dts != AV_NOPTS_VALUE ? queued->dts : queued->pts;
+        int64_t key = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
         if (key != AV_NOPTS_VALUE) m_lastRead[track] = key;
-        queue->Push(queued, PacketDecodeTime(queued, timeBase));
+        const LONGLONG time = PacketDecodeTime(packet.get(), timeBase);
+        m_queueFull[track] = queue->Push(packet.release(), time);
     }
-    if (!packet) {
+    if (ended) {
         if (m_readAudio) m_audioQueue.Push(nullptr, LLONG_MIN);
         if (m_readVideo) m_videoQueue.Push(nullptr, LLONG_MIN);
     }
+    // A stopped reader leaves nobody waiting for a batch that will not be completed.
+    m_audioQueue.Deliver();
+    m_videoQueue.Deliver();
+    for (AVPacket*& spare : spares) av_packet_free(&spare);
 }
 
 bool KVMP4SourceCore::SkipAlreadyRead(int track, const AVPacket* packet)

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "filtercore/CoreDocInterface.h"
 #include "filtercore/CoreProperties.h"
@@ -158,6 +159,9 @@ private:
     static DWORD WINAPI ReadThreadProc(LPVOID parameter);
     void ReadLoop();
     bool WaitForRoom();
+    // A blank packet to read into: one the pins are done with (taken from the queues into
+    // `spares` when it has none), else a new one; null when the allocation fails.
+    AVPacket* NextReadPacket(std::vector<AVPacket*>* spares);
     bool SkipAlreadyRead(int track, const AVPacket* packet);
     void RestoreReadPosition();
     void ForgetReadPosition();
@@ -198,6 +202,9 @@ private:
     enum { kVideo = 0, kAudio = 1 };
     int64_t m_lastRead[2] = {AV_NOPTS_VALUE, AV_NOPTS_VALUE};
     int64_t m_skipThrough[2] = {AV_NOPTS_VALUE, AV_NOPTS_VALUE};
+    // Per track, used only by the reading thread: whether the queue was full when the reader
+    // last pushed to it or looked at it.
+    bool m_queueFull[2] = {false, false};
     // Where reading started: the position of the last successful seek in 100 ns, 0 after open.
     LONGLONG m_origin = 0;
     // Cleared (under m_csThread) to ask the reading thread to stop; read by it once per packet.

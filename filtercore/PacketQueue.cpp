@@ -1,7 +1,7 @@
 #include "filtercore/PacketQueue.h"
 
+#include <chrono>
 #include <climits>
-#include <thread>
 
 namespace FilterCore {
 
@@ -10,9 +10,14 @@ namespace {
 // What one queued packet costs besides its payload: the packet structure and its buffer's
 // bookkeeping.
 constexpr size_t kPacketOverhead = sizeof(AVPacket) + 64;
-// Pause instructions a consumer spins for an entry before it sleeps: some tens of
-// microseconds.
-constexpr int kSpins = 512;
+
+LONGLONG SteadyNow()
+{
+    using namespace std::chrono;
+    return duration_cast<duration<LONGLONG, std::ratio<1, 10000000>>>(
+               steady_clock::now().time_since_epoch())
+        .count();
+}
 
 }  // namespace
 
@@ -20,97 +25,101 @@ PacketQueue::PacketQueue(HANDLE roomEvent, const std::atomic<bool>* producerWait
                          const PacketQueueLimits& limits)
     : m_limits(limits), m_hRoomEvent(roomEvent), m_producerWaiting(producerWaiting)
 {
-    m_hDataEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    InitializeCriticalSection(&m_lock);
-    InitializeCriticalSection(&m_consumerLock);
 }
 
 PacketQueue::~PacketQueue()
 {
     for (Entry& entry : m_entries) av_packet_free(&entry.packet);
-    DeleteCriticalSection(&m_consumerLock);
-    DeleteCriticalSection(&m_lock);
-    if (m_hDataEvent) CloseHandle(m_hDataEvent);
+    for (AVPacket*& packet : m_spent) av_packet_free(&packet);
+    av_packet_free(&m_consumed);
 }
 
-void PacketQueue::Push(AVPacket* packet, LONGLONG time)
+bool PacketQueue::Push(AVPacket* packet, LONGLONG time)
 {
-    EnterCriticalSection(&m_lock);
-    if (!packet && !m_entries.empty() && !m_entries.back().packet) {
-        LeaveCriticalSection(&m_lock);
-        return;
-    }
+    std::unique_lock<std::mutex> lock(m_lock);
+    if (!packet && !m_entries.empty() && !m_entries.back().packet) return IsFullLocked();
     size_t bytes = packet ? kPacketOverhead + static_cast<size_t>(packet->size) : 0;
     m_entries.push_back(Entry{packet, time, bytes});
     m_bytes += bytes;
-    m_count.store(m_entries.size(), std::memory_order_release);
+    const bool full = IsFullLocked();
     // A consumer that finds the queue empty counts itself waiting under the lock, so without
     // one nobody needs waking.
-    if (m_waiting > 0) SetEvent(m_hDataEvent);
-    LeaveCriticalSection(&m_lock);
+    bool wake = false;
+    if (m_waiting > 0) {
+        wake = !packet || full || m_entries.size() >= m_limits.wakeBatch;
+        if (!wake) {
+            const LONGLONG now = SteadyNow();
+            if (m_entries.size() == 1) m_batchStart = now;
+            wake = now - m_batchStart >= m_limits.wakeDelay;
+        }
+    }
+    lock.unlock();
+    if (wake) m_dataReady.notify_all();
+    return full;
 }
 
-void PacketQueue::SpinForEntry()
+void PacketQueue::Deliver()
 {
-    // A consumer that drains the queue usually finds the next packet moments later; a short spin
-    // spares it a sleep and a wake-up per packet. Beyond this it blocks on the data event.
-    for (int i = 0; i < kSpins; ++i) {
-        if (m_count.load(std::memory_order_acquire) > 0) return;
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#else
-        std::this_thread::yield();
-#endif
-    }
+    std::unique_lock<std::mutex> lock(m_lock);
+    const bool wake = m_waiting > 0 && !m_entries.empty();
+    lock.unlock();
+    if (wake) m_dataReady.notify_all();
+}
+
+void PacketQueue::TakeSpares(std::vector<AVPacket*>* spares)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    spares->insert(spares->end(), m_spent.begin(), m_spent.end());
+    m_spent.clear();
 }
 
 bool PacketQueue::Consume(const std::function<bool(AVPacket* packet)>& consume)
 {
-    EnterCriticalSection(&m_consumerLock);
-    EnterCriticalSection(&m_lock);
+    std::lock_guard<std::mutex> serve(m_consumerLock);
+    std::unique_lock<std::mutex> lock(m_lock);
     if (!m_released && m_entries.empty()) {
-        LeaveCriticalSection(&m_lock);
-        SpinForEntry();
-        EnterCriticalSection(&m_lock);
-    }
-    while (!m_released && m_entries.empty()) {
-        ResetEvent(m_hDataEvent);
         ++m_waiting;
-        LeaveCriticalSection(&m_lock);
+        lock.unlock();
         // The producer may be holding back because another queue is full; a starving consumer
         // lets it read on.
         SignalRoom();
-        WaitForSingleObject(m_hDataEvent, INFINITE);
-        EnterCriticalSection(&m_lock);
+        lock.lock();
+        m_dataReady.wait(lock, [this] { return m_released || !m_entries.empty(); });
         --m_waiting;
     }
-    if (m_released) {
-        LeaveCriticalSection(&m_lock);
-        LeaveCriticalSection(&m_consumerLock);
-        return false;
+    if (m_released) return false;
+    if (m_consumed) {
+        m_spent.push_back(m_consumed);
+        m_consumed = nullptr;
     }
+    const bool wasAbove = AboveResumeLocked();
+    const bool wasOverCap = m_bytes >= m_limits.overfillBytes;
     Entry entry = m_entries.front();
     m_entries.pop_front();
     m_bytes -= entry.bytes;
-    m_count.store(m_entries.size(), std::memory_order_release);
-    LeaveCriticalSection(&m_lock);
-    SignalRoom();
+    // Only a take that changes what the producer may do wakes it.
+    const bool freed = (wasAbove && !AboveResumeLocked()) ||
+                       (wasOverCap && m_bytes < m_limits.overfillBytes);
+    lock.unlock();
+    if (freed) SignalRoom();
     // The producer goes on pushing while the entry is handed over (a decode takes a while).
-    bool result = consume(entry.packet);
-    LeaveCriticalSection(&m_consumerLock);
-    av_packet_free(&entry.packet);
+    const bool result = consume(entry.packet);
+    m_consumed = entry.packet;
     return result;
 }
 
 void PacketQueue::Flush()
 {
     std::deque<Entry> dropped;
-    EnterCriticalSection(&m_lock);
-    dropped.swap(m_entries);
-    m_bytes = 0;
-    m_count.store(0, std::memory_order_release);
-    LeaveCriticalSection(&m_lock);
+    std::vector<AVPacket*> spent;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        dropped.swap(m_entries);
+        spent.swap(m_spent);
+        m_bytes = 0;
+    }
     for (Entry& entry : dropped) av_packet_free(&entry.packet);
+    for (AVPacket*& packet : spent) av_packet_free(&packet);
     SignalRoom();
 }
 
@@ -123,16 +132,29 @@ void PacketQueue::SignalRoom()
 
 void PacketQueue::SetReleased(bool released)
 {
-    EnterCriticalSection(&m_lock);
-    m_released = released;
-    if (released) SetEvent(m_hDataEvent);
-    LeaveCriticalSection(&m_lock);
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_released = released;
+    }
+    if (released) m_dataReady.notify_all();
 }
 
 bool PacketQueue::IsFullLocked() const
 {
+    return ExceedsLocked(m_limits.aheadTime, m_limits.aheadBytes);
+}
+
+bool PacketQueue::AboveResumeLocked() const
+{
+    // Three quarters of the limits: a producer that waited for a full queue reads on only once
+    // its consumer has made room for a run of packets, not for every packet taken.
+    return ExceedsLocked(m_limits.aheadTime / 4 * 3, m_limits.aheadBytes / 4 * 3);
+}
+
+bool PacketQueue::ExceedsLocked(LONGLONG aheadTime, size_t aheadBytes) const
+{
     if (m_entries.empty()) return false;
-    if (m_bytes >= m_limits.aheadBytes) return true;
+    if (m_bytes >= aheadBytes) return true;
     // Decode times rise through a queue; the span is measured between the first and the last
     // entry whose time is known.
     LONGLONG first = LLONG_MIN;
@@ -152,17 +174,18 @@ bool PacketQueue::IsFullLocked() const
     if (first == LLONG_MIN || last == LLONG_MIN) return false;
     // The difference is formed unsigned: corrupt times may lie further apart than int64 spans.
     return last >= first && static_cast<ULONGLONG>(last) - static_cast<ULONGLONG>(first) >=
-                                static_cast<ULONGLONG>(m_limits.aheadTime);
+                                static_cast<ULONGLONG>(aheadTime);
 }
 
 PacketQueue::Fill PacketQueue::GetFill()
 {
     Fill fill;
-    EnterCriticalSection(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     fill.full = IsFullLocked();
     fill.overCap = m_bytes >= m_limits.overfillBytes;
-    fill.starving = m_entries.empty() && m_waiting > 0 && !m_released;
-    LeaveCriticalSection(&m_lock);
+    // A waiting consumer starves until it is woken, even once packets of its batch are queued:
+    // the producer reads on for it in runs, not a packet per wake-up.
+    fill.starving = m_waiting > 0 && !m_released;
     return fill;
 }
 
@@ -175,18 +198,14 @@ bool PacketQueue::ReaderMayRead(const Fill& a, const Fill& b)
 
 size_t PacketQueue::Count()
 {
-    EnterCriticalSection(&m_lock);
-    size_t count = m_entries.size();
-    LeaveCriticalSection(&m_lock);
-    return count;
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_entries.size();
 }
 
 size_t PacketQueue::Bytes()
 {
-    EnterCriticalSection(&m_lock);
-    size_t bytes = m_bytes;
-    LeaveCriticalSection(&m_lock);
-    return bytes;
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_bytes;
 }
 
 }  // namespace FilterCore

@@ -1,13 +1,21 @@
 // A bounded queue of demultiplexed packets between a core's reading thread (the producer) and
 // the output pin that pulls samples (the consumer). Both sides wait on the queue itself: the
 // consumer until a packet arrives or the queue is released (the core halts), the producer
-// until the queue has room or a consumer starves. Nothing polls with sleeps: a consumer that
-// finds the queue empty spins some microseconds for the next packet, then blocks on an event.
+// until the queue has room or a consumer starves. Nothing polls.
+//
+// A consumer that drains the queue faster than the producer fills it is woken once a batch of
+// packets is waiting rather than for every packet, and the producer hands over what it has
+// whenever it pauses, so a wait never outlasts the producer's activity. Packets the consumer is
+// done with go back to the producer, which reads the next ones into them: every packet buffer
+// is allocated and freed on the reading thread, and the threads never meet in the allocator.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <functional>
+#include <mutex>
+#include <vector>
 
 #include "filtercore/FFmpegOwners.h"
 #include "platform/kernel.h"
@@ -23,6 +31,13 @@ struct PacketQueueLimits {
     // A full queue may grow past its limits while another queue's consumer starves (a file
     // whose tracks are interleaved coarsely), but never past this many bytes.
     size_t overfillBytes = 32u << 20;
+    // A consumer waiting on the empty queue is woken once this many packets are queued, or
+    // once the first of them has been queued this long (100 ns, as far as the producer's
+    // pushes tell), whichever comes first; the end marker, a full queue and a producer that
+    // pauses or stops (see Deliver) wake it at once. A wake-up costs the producer more than a
+    // packet, and a consumer that has run dry gains nothing from being woken sooner.
+    size_t wakeBatch = 32;
+    LONGLONG wakeDelay = 20000;
 };
 
 class PacketQueue {
@@ -31,7 +46,7 @@ public:
     struct Fill {
         bool full = false;      // at or beyond the limits
         bool overCap = false;   // at or beyond the overfill cap
-        bool starving = false;  // empty while a consumer waits for it
+        bool starving = false;  // a consumer waits for it (for its first packet or its batch)
     };
 
     // `roomEvent` (not owned) is signalled whenever the producer may have become free to read
@@ -40,22 +55,36 @@ public:
     // sets it before it checks the queues a last time and waits.
     explicit PacketQueue(HANDLE roomEvent, const std::atomic<bool>* producerWaiting = nullptr,
                          const PacketQueueLimits& limits = PacketQueueLimits());
-    ~PacketQueue();  // frees every packet still queued
+    ~PacketQueue();  // frees every packet still queued or kept for reuse
     PacketQueue(const PacketQueue&) = delete;
     PacketQueue& operator=(const PacketQueue&) = delete;
 
-    // Appends a packet and takes ownership of it; `time` is its decode time in 100 ns
-    // (INT64_MIN when unknown), used only to measure how far ahead the queue is. A null packet is
-    // the end marker; one already at the back is not repeated.
-    void Push(AVPacket* packet, LONGLONG time);
+    // Producer. Appends a packet and takes ownership of it; `time` is its decode time in
+    // 100 ns (INT64_MIN when unknown), used only to measure how far ahead the queue is. A null
+    // packet is the end marker; one already at the back is not repeated. A waiting consumer is
+    // woken by the end marker, by a full batch, and by a push that fills the queue. Returns
+    // whether the queue is full now: only a push makes a queue full, so a producer that saw no
+    // full queue since its last look may read on without looking again.
+    bool Push(AVPacket* packet, LONGLONG time);
 
-    // Waits until an entry is at the front or the queue is released. An entry is taken off and
-    // handed to `consume` (null for the end marker); consumers are served one at a time, and the
-    // producer may push meanwhile. The queue frees the packet afterwards. Returns what `consume`
-    // returned, or false, taking nothing, when the queue is released.
+    // Producer. Wakes a consumer that waits while packets are queued: the producer calls this
+    // before it pauses (to wait for room, or because it stops), so that a batch being gathered
+    // is handed over instead of waiting for packets that may not come.
+    void Deliver();
+
+    // Producer. Moves the packets that consumers are done with to the back of `spares`; the
+    // caller owns them and unreferences each before reading into it, so that their buffers are
+    // freed on the thread that allocated them.
+    void TakeSpares(std::vector<AVPacket*>* spares);
+
+    // Consumer. Waits until an entry is at the front or the queue is released. An entry is
+    // taken off and handed to `consume` (null for the end marker); consumers are served one at
+    // a time, and the producer may push meanwhile. The packet goes back to the producer
+    // afterwards. Returns what `consume` returned, or false, taking nothing, when the queue is
+    // released.
     bool Consume(const std::function<bool(AVPacket* packet)>& consume);
 
-    // Frees every queued packet, end markers included.
+    // Frees every queued packet, end markers included, and the spare ones.
     void Flush();
 
     // A released queue hands out nothing: every wait in Consume returns false at once, and the
@@ -80,26 +109,35 @@ private:
     };
 
     bool IsFullLocked() const;
+    // Whether the queue is at or beyond the mark below which a producer that waits for room
+    // is signalled again.
+    bool AboveResumeLocked() const;
+    bool ExceedsLocked(LONGLONG aheadTime, size_t aheadBytes) const;
     void SignalRoom();
-    void SpinForEntry();
 
     const PacketQueueLimits m_limits;
     HANDLE m_hRoomEvent;  // not owned
     const std::atomic<bool>* m_producerWaiting;  // not owned; may be null
-    // Manual reset; set when an entry arrives for a waiting consumer or the queue is released,
-    // reset by a consumer that finds nothing to take (all under m_lock, so no wake-up is lost).
-    HANDLE m_hDataEvent;
-    CRITICAL_SECTION m_lock;
+    // Guards every field below. A consumer waits on m_dataReady, which the producer notifies
+    // under the rules of Push and Deliver, and SetReleased always.
+    std::mutex m_lock;
+    std::condition_variable m_dataReady;
     // Held by a consumer from its wait to the end of its `consume` call, so that consumers take
     // entries and use the state they share (a decoder) one at a time. Taken before m_lock.
-    CRITICAL_SECTION m_consumerLock;
-    // The entry count, written under m_lock, read without it by a spinning consumer.
-    std::atomic<size_t> m_count{0};
-    // Guarded by m_lock.
+    std::mutex m_consumerLock;
     std::deque<Entry> m_entries;
     size_t m_bytes = 0;
+    // Consumers waiting for an entry.
     int m_waiting = 0;
+    // When the first packet since the queue ran dry was pushed while a consumer waited
+    // (steady clock, 100 ns).
+    LONGLONG m_batchStart = 0;
     bool m_released = false;
+    // Packets consumed since the producer last took the spares; they still hold their buffers.
+    std::vector<AVPacket*> m_spent;
+    // The packet the last consumer handed over, guarded by m_consumerLock; it joins m_spent
+    // when the next entry is taken, under the same hold of m_lock.
+    AVPacket* m_consumed = nullptr;
 };
 
 }  // namespace FilterCore

@@ -7,14 +7,15 @@ namespace FilterCore {
 
 int16_t FloatToPcm16(float value)
 {
-    // NaN fails both comparisons and becomes 0; the rest is clamped to [-1, 1]. In double
-    // precision the product and the half added are exact, so truncating rounds the exact
-    // product half away from zero.
-    double v = value == value ? static_cast<double>(value) : 0.0;
-    v = v > 1.0 ? 1.0 : v;
-    v = v < -1.0 ? -1.0 : v;
-    double scaled = v * 32767.0;
-    return static_cast<int16_t>(scaled + std::copysign(0.5, scaled));
+    // NaN becomes 0, the rest is clamped to [-1, 1], both exactly in single precision (which
+    // leaves four values to a vector where double precision leaves two). In double precision
+    // the product and the half added are exact, so truncating rounds the exact product half
+    // away from zero.
+    float v = value == value ? value : 0.0f;
+    v = v > 1.0f ? 1.0f : v;
+    v = v < -1.0f ? -1.0f : v;
+    double scaled = static_cast<double>(v) * 32767.0;
+    return static_cast<int16_t>(static_cast<int32_t>(scaled + std::copysign(0.5, scaled)));
 }
 
 int InterleaveFloatPlanes(const float* const* planes, int channels, int samples, BYTE* out,

@@ -1,9 +1,13 @@
-// The bounded packet queue between a reading thread and a pin: waits that data, release and
-// flushes end, the end marker, and the fill state the reading thread decides by.
+// The bounded packet queue between a reading thread and a pin: the ways a consumer's wait ends,
+// the end marker, packets handed back to the producer, and the fill state and room signals the
+// reading thread goes by.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <climits>
 #include <thread>
+#include <vector>
 
 #include "filtercore/PacketQueue.h"
 
@@ -29,39 +33,112 @@ struct RoomEvent {
 
 }  // namespace
 
-TEST(PacketQueue, WaitingConsumerIsWokenByDataAndByRelease)
+// Everything that must end a consumer's wait on the empty queue: a batch of packets, packets
+// that waited long enough, the end marker, a push that fills the queue, a producer that pauses
+// with fewer packets than a batch, and a release (which hands out nothing).
+TEST(PacketQueue, WaitingConsumerIsWokenByEveryWayDataCanComeOrStop)
 {
+    enum Wake { kBatch, kDelay, kEndMarker, kFull, kDeliver, kRelease };
+    struct {
+        Wake wake;
+        bool result;  // what Consume returns
+        int taken;    // the marker of the packet handed over; 0 for the end marker, -1 for none
+    } cases[] = {
+        {kBatch, true, 1},   {kDelay, true, 1},   {kEndMarker, false, 0},
+        {kFull, true, 1},
+        {kDeliver, true, 1}, {kRelease, false, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wake);
+        PacketQueueLimits limits;
+        limits.wakeBatch = 3;
+        // No delay: the second packet wakes the consumer; otherwise longer than any test.
+        limits.wakeDelay = c.wake == kDelay ? 0 : LLONG_MAX;
+        limits.aheadTime = 1000;
+        RoomEvent room;
+        PacketQueue queue(room.handle, nullptr, limits);
+        int taken = -1;
+        bool result = !c.result;
+        ResetEvent(room.handle);
+        std::thread consumer([&] {
+            result = queue.Consume([&](AVPacket* packet) {
+                taken = packet ? packet->data[0] : 0;
+                return packet != nullptr;
+            });
+        });
+        // The consumer signals the room event once it waits on the empty queue.
+        ASSERT_EQ(WaitForSingleObject(room.handle, INFINITE), WAIT_OBJECT_0);
+        switch (c.wake) {
+        case kBatch:
+            for (int i = 1; i <= 3; ++i) queue.Push(MakePacket(8, i), i);
+            break;
+        case kDelay:
+            queue.Push(MakePacket(8, 1), 1);
+            queue.Push(MakePacket(8, 2), 2);
+            break;
+        case kEndMarker: queue.Push(nullptr, LLONG_MIN); break;
+        case kFull:
+            queue.Push(MakePacket(8, 1), 0);
+            EXPECT_TRUE(queue.Push(MakePacket(8, 2), 1000)) << "the push reports the full queue";
+            break;
+        case kDeliver:
+            queue.Push(MakePacket(8, 1), 0);
+            queue.Deliver();
+            break;
+        case kRelease: queue.SetReleased(true); break;
+        }
+        consumer.join();
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(taken, c.taken);
+    }
+}
+
+// Packets go back to the producer with their data once consumed, every one of them, and a
+// flush frees those not taken back; the sanitizers see any packet lost or freed twice.
+TEST(PacketQueue, ConsumedPacketsReturnToTheProducer)
+{
+    PacketQueue queue(nullptr);
+    for (int i = 1; i <= 4; ++i) queue.Push(MakePacket(16, i), i);
+    queue.Push(nullptr, LLONG_MIN);
+    std::vector<AVPacket*> spares;
+    for (int i = 1; i <= 4; ++i) {
+        EXPECT_TRUE(queue.Consume([&](AVPacket* packet) { return packet->data[0] == i; }));
+    }
+    EXPECT_FALSE(queue.Consume([](AVPacket* packet) { return packet != nullptr; }));
+    queue.TakeSpares(&spares);
+    ASSERT_EQ(spares.size(), 4u);
+    std::vector<int> markers;
+    for (AVPacket* packet : spares) markers.push_back(packet->data[0]);
+    std::sort(markers.begin(), markers.end());
+    EXPECT_EQ(markers, (std::vector<int>{1, 2, 3, 4}));
+    queue.TakeSpares(&spares);
+    EXPECT_EQ(spares.size(), 4u) << "a packet is handed back once";
+    for (AVPacket*& packet : spares) av_packet_free(&packet);
+
+    queue.Push(MakePacket(16, 5), 5);
+    queue.Push(MakePacket(16, 6), 6);
+    EXPECT_TRUE(queue.Consume([](AVPacket*) { return true; }));
+    queue.Flush();
+}
+
+// A producer waiting for room is signalled when its consumer has taken enough of a full queue
+// to let a run of packets in, and not for every packet taken before that.
+TEST(PacketQueue, ProducerIsSignalledOnceAFullQueueHasRoomForARun)
+{
+    PacketQueueLimits limits;
+    limits.aheadTime = 1000;
     RoomEvent room;
-    PacketQueue queue(room.handle);
-
-    int taken = -1;
+    std::atomic<bool> producerWaiting{true};
+    PacketQueue queue(room.handle, &producerWaiting, limits);
+    for (int i = 0; i <= 4; ++i) queue.Push(MakePacket(8, i), i * 250);
+    ASSERT_TRUE(queue.GetFill().full);
     ResetEvent(room.handle);
-    std::thread consumer([&] {
-        queue.Consume([&](AVPacket* packet) {
-            taken = packet ? packet->data[0] : 0;
-            return true;
-        });
-    });
-    // The consumer signals the room event once it waits on the empty queue.
-    ASSERT_EQ(WaitForSingleObject(room.handle, INFINITE), WAIT_OBJECT_0);
-    queue.Push(MakePacket(8, 42), 0);
-    consumer.join();
-    EXPECT_EQ(taken, 42);
-
-    bool result = true;
-    bool called = false;
-    ResetEvent(room.handle);
-    std::thread blocked([&] {
-        result = queue.Consume([&](AVPacket*) {
-            called = true;
-            return true;
-        });
-    });
-    ASSERT_EQ(WaitForSingleObject(room.handle, INFINITE), WAIT_OBJECT_0);
-    queue.SetReleased(true);
-    blocked.join();
-    EXPECT_FALSE(result);
-    EXPECT_FALSE(called);
+    // Left: 250 to 1000, three quarters of the span; the producer could add a packet or two.
+    EXPECT_TRUE(queue.Consume([](AVPacket*) { return true; }));
+    EXPECT_EQ(WaitForSingleObject(room.handle, 0), WAIT_TIMEOUT);
+    // Left: 500 to 1000.
+    EXPECT_TRUE(queue.Consume([](AVPacket*) { return true; }));
+    EXPECT_EQ(WaitForSingleObject(room.handle, 0), WAIT_OBJECT_0);
 }
 
 TEST(PacketQueue, ReleasedQueueKeepsItsPacketsForLater)
@@ -123,7 +200,7 @@ TEST(PacketQueue, FillFollowsTimeSpanBytesAndStarvation)
     // Packets without a known time do not count towards the span.
     queue.Push(MakePacket(10, 0), LLONG_MIN);
     EXPECT_FALSE(queue.GetFill().full);
-    queue.Push(MakePacket(10, 0), 1000);
+    EXPECT_TRUE(queue.Push(MakePacket(10, 0), 1000));
     EXPECT_TRUE(queue.GetFill().full);
     EXPECT_FALSE(queue.GetFill().overCap);
     queue.Flush();
@@ -147,6 +224,7 @@ TEST(PacketQueue, FillFollowsTimeSpanBytesAndStarvation)
     ASSERT_EQ(WaitForSingleObject(room.handle, INFINITE), WAIT_OBJECT_0);
     EXPECT_TRUE(queue.GetFill().starving);
     queue.Push(MakePacket(1, 0), 0);
+    queue.Deliver();
     consumer.join();
     EXPECT_FALSE(queue.GetFill().starving);
 }

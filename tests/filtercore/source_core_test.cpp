@@ -358,7 +358,10 @@ TEST(KVMP4SourceCore, FloatSamplesBecomeRounded16BitValues)
         int16_t expected;
     } cases[] = {{1.5f, 32767},  {-1.5f, -32767}, {0.5f, 16384}, {-0.5f, -16384},
                  {1.0f, 32767},  {-1.0f, -32767}, {0.0f, 0},     {std::nanf(""), 0},
-                 {1e-6f, 0},     {0.25f, 8192}};
+                 {1e-6f, 0},     {0.25f, 8192},
+                 // 8192.49998 exactly; a single-precision product would round up to 8193.
+                 {0.250022888f, 8192}, {-0.250022888f, -8192},
+                 {INFINITY, 32767}, {-INFINITY, -32767}};
     for (const auto& c : cases) EXPECT_EQ(FloatToPcm16(c.value), c.expected) << c.value;
 
     // Interleaved by sample, and only whole frames that fit.
