@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 
+#include "CodecNameTable.h"
 #include "KVAudioOutStream.h"
 #include "KVVideoOutStream.h"
 #include "SourceTesting.h"
@@ -306,6 +307,24 @@ TEST(DualSourcePins, SampleDurations)
 // ---------------------------------------------------------------------------------------------
 // The custom interfaces
 
+TEST(DualSourceInfo, CodecNames)
+{
+    struct Case {
+        int code;
+        const WCHAR* name;  // null: not in the table
+    } cases[] = {{193, L"H264"}, {64, L"PCMS16LE"}, {65, L"PCMS16BE"}, {66, L"AAC"},
+                 {0, nullptr},   {28, nullptr},     {86018, nullptr}};
+    for (const Case& c : cases) {
+        const WCHAR* name = FilterCore::CodecNameOf(c.code);
+        if (c.name) {
+            ASSERT_NE(name, nullptr) << c.code;
+            EXPECT_STREQ(name, c.name);
+        } else {
+            EXPECT_EQ(name, nullptr) << c.code;
+        }
+    }
+}
+
 TEST(DualSourceInfo, InterfacesNamesAndVideoInfo)
 {
     ComPtr<IBaseFilter> filter = CreateSource();
@@ -323,6 +342,12 @@ TEST(DualSourceInfo, InterfacesNamesAndVideoInfo)
     CLSID clsid = GUID_NULL;
     EXPECT_EQ(filter->GetClassID(&clsid), S_OK);
     EXPECT_EQ(clsid, CLSID_KVMP4DualSourceFilter);
+
+    // Null outputs are refused rather than written through.
+    EXPECT_EQ(Query<IKVMP4DualSourceInfo>(filter.Get())->GetChannelInfo(nullptr, nullptr),
+              E_POINTER);
+    EXPECT_EQ(Query<IKVFilterInfo>(filter.Get())->GetName(nullptr), E_POINTER);
+    EXPECT_EQ(Query<IKVTrackInfo>(filter.Get())->GetVideoTrackCount(nullptr), E_POINTER);
 
     ComPtr<IKVFilterInfo> info = Query<IKVFilterInfo>(filter.Get());
     LPWSTR text = nullptr;
