@@ -66,8 +66,8 @@ HRESULT KVAudioOutStream::FillBuffer(IMediaSample* sample)
     {
         CAutoLock lock(&m_csState);
         m_rtCurrent = data.m_start;
-        start = ScaleTime(data.m_start - m_rtSeekStart, m_dRate);
-        stop = start + DurationOf(data.m_length, m_bytesPerSecond, m_dRate);
+        start = SampleStart(data.m_start, m_rtSeekStart, m_dRate);
+        stop = SampleStop(start, DurationOf(data.m_length, m_bytesPerSecond, m_dRate));
         discontinuity = m_bDiscontinuity;
         m_bDiscontinuity = FALSE;
     }

@@ -37,6 +37,23 @@ LONGLONG KVOutStream::ScaleTime(LONGLONG value, double rate)
     return LONGLONG(scaled);
 }
 
+LONGLONG KVOutStream::SampleStart(LONGLONG start, LONGLONG seekStart, double rate)
+{
+    LONGLONG elapsed = 0;
+    if (__builtin_sub_overflow(start, seekStart, &elapsed)) {
+        elapsed = start < seekStart ? LLONG_MIN : LLONG_MAX;
+    }
+    return ScaleTime(elapsed, rate);
+}
+
+LONGLONG KVOutStream::SampleStop(LONGLONG start, LONGLONG duration)
+{
+    LONGLONG stop = 0;
+    if (__builtin_add_overflow(start, duration, &stop))
+        stop = LLONG_MAX;
+    return stop;
+}
+
 HRESULT STDMETHODCALLTYPE KVOutStream::NonDelegatingQueryInterface(REFIID iid, void** object)
 {
     if (!object)

@@ -112,6 +112,11 @@ protected:
 
     // value / rate in double precision, truncated toward zero and kept within the 64-bit range.
     static LONGLONG ScaleTime(LONGLONG value, double rate);
+    // A sample's start in stream time: (start - seekStart) / rate; and its stop, start plus a
+    // duration already divided by the rate. Both saturate instead of wrapping, as a damaged
+    // file can put any time on a packet.
+    static LONGLONG SampleStart(LONGLONG start, LONGLONG seekStart, double rate);
+    static LONGLONG SampleStop(LONGLONG start, LONGLONG duration);
 
     const int m_coreIndex;  // 0 front, 1 rear
     const int m_portIndex;

@@ -52,8 +52,8 @@ HRESULT KVVideoOutStream::FillBuffer(IMediaSample* sample)
     {
         CAutoLock lock(&m_csState);
         m_rtCurrent = data.m_start;
-        start = ScaleTime(data.m_start - m_rtSeekStart, m_dRate);
-        stop = start + ScaleTime(m_rtFrameDuration, m_dRate);
+        start = SampleStart(data.m_start, m_rtSeekStart, m_dRate);
+        stop = SampleStop(start, ScaleTime(m_rtFrameDuration, m_dRate));
         discontinuity = m_bDiscontinuity;
         m_bDiscontinuity = FALSE;
     }
