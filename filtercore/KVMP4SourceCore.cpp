@@ -498,7 +498,15 @@ bool KVMP4SourceCore::WaitForRoom()
         if (m_readVideo) video = m_videoQueue.GetFill();
         m_queueFull[kAudio] = audio.full;
         m_queueFull[kVideo] = video.full;
-        return PacketQueue::ReaderMayRead(audio, video);
+        if (!PacketQueue::ReaderMayRead(audio, video)) return false;
+        // A queue grows past its limits only for a starving pin, whose batch may be slow to
+        // fill: it is handed what has come for it once that is overdue, even if no packet of
+        // its track comes meanwhile.
+        if (audio.full || video.full) {
+            if (audio.starving) m_audioQueue.DeliverOverdue();
+            if (video.starving) m_videoQueue.DeliverOverdue();
+        }
+        return true;
     };
     for (;;) {
         if (!m_running.load()) return false;

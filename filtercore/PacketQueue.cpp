@@ -46,12 +46,8 @@ bool PacketQueue::Push(AVPacket* packet, LONGLONG time)
     // one nobody needs waking.
     bool wake = false;
     if (m_waiting > 0) {
-        wake = !packet || full || m_entries.size() >= m_limits.wakeBatch;
-        if (!wake) {
-            const LONGLONG now = SteadyNow();
-            if (m_entries.size() == 1) m_batchStart = now;
-            wake = now - m_batchStart >= m_limits.wakeDelay;
-        }
+        if (m_entries.size() == 1) m_batchStart = SteadyNow();
+        wake = !packet || full || m_entries.size() >= m_limits.wakeBatch || BatchOverdueLocked();
     }
     lock.unlock();
     if (wake) m_dataReady.notify_all();
@@ -64,6 +60,19 @@ void PacketQueue::Deliver()
     const bool wake = m_waiting > 0 && !m_entries.empty();
     lock.unlock();
     if (wake) m_dataReady.notify_all();
+}
+
+void PacketQueue::DeliverOverdue()
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    const bool wake = m_waiting > 0 && !m_entries.empty() && BatchOverdueLocked();
+    lock.unlock();
+    if (wake) m_dataReady.notify_all();
+}
+
+bool PacketQueue::BatchOverdueLocked() const
+{
+    return m_limits.wakeDelay <= 0 || SteadyNow() - m_batchStart >= m_limits.wakeDelay;
 }
 
 void PacketQueue::TakeSpares(std::vector<AVPacket*>* spares)

@@ -35,8 +35,9 @@ struct PacketQueueLimits {
     // once the first of them has been queued this long (100 ns, as far as the producer's
     // pushes tell), whichever comes first; the end marker, a full queue and a producer that
     // pauses or stops (see Deliver) wake it at once. A wake-up costs the producer more than a
-    // packet, and a consumer that has run dry gains nothing from being woken sooner.
-    size_t wakeBatch = 32;
+    // packet, and a consumer that has run dry is ahead of the producer: it loses nothing by
+    // taking a run of packets at once.
+    size_t wakeBatch = 16;
     LONGLONG wakeDelay = 20000;
 };
 
@@ -71,6 +72,9 @@ public:
     // before it pauses (to wait for room, or because it stops), so that a batch being gathered
     // is handed over instead of waiting for packets that may not come.
     void Deliver();
+    // Producer. Wakes a waiting consumer whose first packet has been queued for the wake delay
+    // or longer, as a push to this queue would.
+    void DeliverOverdue();
 
     // Producer. Moves the packets that consumers are done with to the back of `spares`; the
     // caller owns them and unreferences each before reading into it, so that their buffers are
@@ -109,6 +113,9 @@ private:
     };
 
     bool IsFullLocked() const;
+    // Whether the batch gathered for a waiting consumer is due: the first of its packets has
+    // waited the wake delay (the clock is read only when needed).
+    bool BatchOverdueLocked() const;
     // Whether the queue is at or beyond the mark below which a producer that waits for room
     // is signalled again.
     bool AboveResumeLocked() const;
