@@ -15,6 +15,7 @@
 #include "filters/h264decode/KVH264.h"
 
 using namespace h264test;
+using dshowtest::CDrivenClock;
 
 namespace {
 

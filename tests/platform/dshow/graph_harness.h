@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "DrivenClock.h"
 #include "platform/com.h"
 #include "platform/dshow.h"
 #include "platform/dshow/streams.h"
@@ -50,103 +51,8 @@ private:
     std::vector<std::string> m_entries;  // guarded by m_lock
 };
 
-// A reference clock driven by the test. AdviseTime requests fire when the test moves the clock
-// past them (or at once when they are due already).
-class CTestClock final : public IReferenceClock {
-public:
-    explicit CTestClock(REFERENCE_TIME start) : m_now(start) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IReferenceClock) {
-            *object = static_cast<IReferenceClock*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG count = --m_references;
-        if (count == 0)
-            delete this;
-        return count;
-    }
-
-    HRESULT STDMETHODCALLTYPE GetTime(REFERENCE_TIME* time) override
-    {
-        if (!time)
-            return E_POINTER;
-        std::lock_guard<std::mutex> guard(m_lock);
-        *time = m_now;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE AdviseTime(REFERENCE_TIME baseTime, REFERENCE_TIME streamTime,
-                                         HEVENT event, DWORD_PTR* cookie) override
-    {
-        if (!cookie)
-            return E_POINTER;
-        std::lock_guard<std::mutex> guard(m_lock);
-        *cookie = ++m_nextCookie;
-        if (baseTime + streamTime <= m_now) {
-            SetEvent(reinterpret_cast<HANDLE>(event));
-        } else {
-            m_requests.push_back({*cookie, baseTime + streamTime, event});
-        }
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE,
-                                             DWORD_PTR*) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Unadvise(DWORD_PTR cookie) override
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        auto before = m_requests.size();
-        m_requests.erase(std::remove_if(m_requests.begin(), m_requests.end(),
-                                        [&](const Request& r) { return r.cookie == cookie; }),
-                         m_requests.end());
-        return m_requests.size() < before ? S_OK : S_FALSE;
-    }
-
-    REFERENCE_TIME Now()
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return m_now;
-    }
-    void Advance(REFERENCE_TIME amount)
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_now += amount;
-        for (auto it = m_requests.begin(); it != m_requests.end();) {
-            if (it->due <= m_now) {
-                SetEvent(reinterpret_cast<HANDLE>(it->event));
-                it = m_requests.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
-
-private:
-    struct Request {
-        DWORD_PTR cookie;
-        REFERENCE_TIME due;
-        HEVENT event;
-    };
-    ~CTestClock() = default;
-
-    std::atomic<ULONG> m_references{1};
-    std::mutex m_lock;
-    REFERENCE_TIME m_now;             // guarded by m_lock
-    DWORD_PTR m_nextCookie = 0;       // guarded by m_lock
-    std::vector<Request> m_requests;  // guarded by m_lock
-};
+// The reference clock the tests drive.
+using CTestClock = dshowtest::CDrivenClock;
 
 class CTestSource;
 

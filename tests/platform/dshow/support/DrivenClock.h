@@ -10,7 +10,7 @@
 #include "platform/dshow.h"
 #include "platform/kernel.h"
 
-namespace h264test {
+namespace dshowtest {
 
 class CDrivenClock final : public IReferenceClock {
 public:
@@ -76,6 +76,12 @@ public:
         return S_OK;
     }
 
+    REFERENCE_TIME Now()
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_now;
+    }
+
     // Moves the clock on by `amount` (100 ns) and fires the requests that fell due.
     void Advance(REFERENCE_TIME amount)
     {
@@ -106,4 +112,4 @@ private:
     std::vector<Request> m_requests;  // guarded by m_lock
 };
 
-}  // namespace h264test
+}  // namespace dshowtest
