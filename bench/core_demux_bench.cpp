@@ -36,7 +36,8 @@ const bench::Pair& Inputs()
 int64_t PlainRead(const std::string& native, bool decodeAudio)
 {
     AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, ("file:" + native).c_str(), nullptr, nullptr) < 0) return 0;
+    if (avformat_open_input(&format, ("file:" + native).c_str(), nullptr, nullptr) < 0)
+        return 0;
     avformat_find_stream_info(format, nullptr);
     int audio = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     AVCodecContext* decoder = nullptr;
@@ -53,7 +54,8 @@ int64_t PlainRead(const std::string& native, bool decodeAudio)
         bytes += packet->size;
         if (decoder && packet->stream_index == audio) {
             avcodec_send_packet(decoder, packet);
-            while (avcodec_receive_frame(decoder, frame) == 0) av_frame_unref(frame);
+            while (avcodec_receive_frame(decoder, frame) == 0)
+                av_frame_unref(frame);
         }
         av_packet_unref(packet);
     }
@@ -74,8 +76,10 @@ public:
         const int port = type == CORE_TRACK_VIDEO || core.TrackCount(CORE_TRACK_VIDEO) == 0 ? 0 : 1;
         int reserved = 0;
         core.GetProperties()->GetOutputPort(port)->GetAllocator(&reserved, &m_count, &m_size);
-        if (m_count < 1) m_count = 1;
-        for (int i = 0; i < m_count; ++i) m_buffers.emplace_back(new BYTE[m_size]);
+        if (m_count < 1)
+            m_count = 1;
+        for (int i = 0; i < m_count; ++i)
+            m_buffers.emplace_back(new BYTE[m_size]);
     }
 
     void Start()
@@ -86,7 +90,8 @@ public:
                 sample.Lend(m_buffers[i].get(), m_size);
                 bool ok = m_type == CORE_TRACK_VIDEO ? m_core.GetVideoSample(&sample)
                                                      : m_core.GetAudioSample(&sample);
-                if (!ok) break;
+                if (!ok)
+                    break;
                 m_bytes += sample.m_length;
             }
         });
@@ -117,8 +122,14 @@ void PlainDemux(benchmark::State& state, bool decodeAudio)
     }
 }
 
-void BM_PlainReadFrame(benchmark::State& state) { PlainDemux(state, false); }
-void BM_PlainReadFrameAndDecodeAac(benchmark::State& state) { PlainDemux(state, true); }
+void BM_PlainReadFrame(benchmark::State& state)
+{
+    PlainDemux(state, false);
+}
+void BM_PlainReadFrameAndDecodeAac(benchmark::State& state)
+{
+    PlainDemux(state, true);
+}
 
 void BM_TwoCores(benchmark::State& state)
 {
@@ -133,19 +144,25 @@ void BM_TwoCores(benchmark::State& state)
             }
             // What connecting the pins does.
             core.EnableStream(core.GetVideoTrack().streamIndex);
-            if (core.TrackCount(CORE_TRACK_AUDIO)) core.EnableStream(core.GetAudioTrack().streamIndex);
+            if (core.TrackCount(CORE_TRACK_AUDIO))
+                core.EnableStream(core.GetAudioTrack().streamIndex);
         }
         std::vector<std::unique_ptr<Pin>> pins;
         for (KVMP4SourceCore& core : cores) {
             pins.emplace_back(new Pin(core, CORE_TRACK_VIDEO));
-            if (core.TrackCount(CORE_TRACK_AUDIO)) pins.emplace_back(new Pin(core, CORE_TRACK_AUDIO));
+            if (core.TrackCount(CORE_TRACK_AUDIO))
+                pins.emplace_back(new Pin(core, CORE_TRACK_AUDIO));
         }
         // Run: every pin starts streaming, and the first of a core's pins starts its reading.
-        for (KVMP4SourceCore& core : cores) core.ResumeReading();
-        for (auto& pin : pins) pin->Start();
+        for (KVMP4SourceCore& core : cores)
+            core.ResumeReading();
+        for (auto& pin : pins)
+            pin->Start();
         int64_t bytes = 0;
-        for (auto& pin : pins) bytes += pin->Join();
-        for (KVMP4SourceCore& core : cores) core.HaltReading();
+        for (auto& pin : pins)
+            bytes += pin->Join();
+        for (KVMP4SourceCore& core : cores)
+            core.HaltReading();
         benchmark::DoNotOptimize(bytes);
     }
 }
@@ -163,7 +180,8 @@ public:
         for (const Run& run : runs) {
             const std::string name = run.run_name.function_name;
             if (run.run_type == Run::RT_Aggregate) {
-                if (run.aggregate_name == "median") m_median[name] = run.GetAdjustedRealTime();
+                if (run.aggregate_name == "median")
+                    m_median[name] = run.GetAdjustedRealTime();
             } else {
                 m_single[name] = run.GetAdjustedRealTime();
             }
@@ -174,7 +192,8 @@ public:
     double Time(const std::string& name) const
     {
         auto it = m_median.find(name);
-        if (it != m_median.end()) return it->second;
+        if (it != m_median.end())
+            return it->second;
         it = m_single.find(name);
         return it != m_single.end() ? it->second : 0.0;
     }

@@ -17,7 +17,8 @@ void CoreSample::Clear()
 
 void CoreSample::Lend(BYTE* buffer, int size)
 {
-    if (HasBuffer() || !buffer || size < 0) return;
+    if (HasBuffer() || !buffer || size < 0)
+        return;
     m_buffer = buffer;
     m_capacity = size;
     m_borrowed = 1;
@@ -25,10 +26,13 @@ void CoreSample::Lend(BYTE* buffer, int size)
 
 bool CoreSample::Allocate(int size)
 {
-    if (HasBuffer()) return true;
-    if (size < 1) size = 1;
+    if (HasBuffer())
+        return true;
+    if (size < 1)
+        size = 1;
     m_buffer = new (std::nothrow) BYTE[size];
-    if (!m_buffer) return false;
+    if (!m_buffer)
+        return false;
     m_capacity = size;
     m_owned = 1;
     return true;
@@ -36,10 +40,13 @@ bool CoreSample::Allocate(int size)
 
 bool CoreSample::Grow(int size)
 {
-    if (!m_owned) return false;
-    if (size <= m_capacity) return true;
+    if (!m_owned)
+        return false;
+    if (size <= m_capacity)
+        return true;
     BYTE* larger = new (std::nothrow) BYTE[size];
-    if (!larger) return false;
+    if (!larger)
+        return false;
     delete[] m_buffer;
     m_buffer = larger;
     m_capacity = size;
@@ -48,7 +55,8 @@ bool CoreSample::Grow(int size)
 
 void CoreSample::Release()
 {
-    if (m_owned) delete[] m_buffer;
+    if (m_owned)
+        delete[] m_buffer;
     if (m_owned || m_borrowed) {
         m_buffer = nullptr;
         m_capacity = 0;

@@ -28,9 +28,12 @@ constexpr int kAudioSampleBuffer = 100000;
 // clamped and NaN gives 0, as damaged files can make any number appear here.
 LONGLONG ToReferenceTime(double value)
 {
-    if (std::isnan(value)) return 0;
-    if (value >= 9.2e18) return LLONG_MAX;
-    if (value <= -9.2e18) return LLONG_MIN + 1;
+    if (std::isnan(value))
+        return 0;
+    if (value >= 9.2e18)
+        return LLONG_MAX;
+    if (value <= -9.2e18)
+        return LLONG_MIN + 1;
     return static_cast<LONGLONG>(value);
 }
 
@@ -38,7 +41,8 @@ LONGLONG ToReferenceTime(double value)
 // a positive fraction or the result cannot be represented.
 LONGLONG TicksToReferenceTime(int64_t ticks, AVRational timeBase)
 {
-    if (timeBase.num <= 0 || timeBase.den <= 0) return 0;
+    if (timeBase.num <= 0 || timeBase.den <= 0)
+        return 0;
     int64_t result = av_rescale_rnd(ticks, static_cast<int64_t>(timeBase.num) * 10000000,
                                     timeBase.den, AV_ROUND_ZERO);
     return result == AV_NOPTS_VALUE ? 0 : result;
@@ -71,8 +75,10 @@ LONGLONG PacketDecodeTime(const AVPacket* packet, AVRational timeBase)
 void CopyPacket(CoreSample* sample, const AVPacket* packet)
 {
     sample->m_length = 0;
-    if (packet->size <= 0 || !packet->data) return;
-    if (packet->size > sample->m_capacity && !sample->Grow(packet->size)) return;
+    if (packet->size <= 0 || !packet->data)
+        return;
+    if (packet->size > sample->m_capacity && !sample->Grow(packet->size))
+        return;
     std::memcpy(sample->m_buffer, packet->data, packet->size);
     sample->m_length = packet->size;
 }
@@ -86,14 +92,17 @@ int CopyParameterSets(const BYTE* record, int size, BYTE* out, int capacity)
     int pos = 5;
     int written = 0;
     for (int pass = 0; pass < 2; ++pass) {
-        if (pos >= size) break;
+        if (pos >= size)
+            break;
         int count = record[pos] & 0x1F;
         ++pos;
         for (int i = 0; i < count; ++i) {
-            if (pos + 2 > size) break;
+            if (pos + 2 > size)
+                break;
             int length = (record[pos] << 8) | record[pos + 1];
             int entry = 2 + length;
-            if (entry > size - pos || entry > capacity - written) break;
+            if (entry > size - pos || entry > capacity - written)
+                break;
             std::memcpy(out + written, record + pos, entry);
             written += entry;
             pos += entry;
@@ -124,7 +133,8 @@ KVMP4SourceCore::~KVMP4SourceCore()
     Close();
     LeaveCriticalSection(&m_csThread);
     DeleteCriticalSection(&m_csThread);
-    if (m_hReaderWake) CloseHandle(m_hReaderWake);
+    if (m_hReaderWake)
+        CloseHandle(m_hReaderWake);
 }
 
 void KVMP4SourceCore::Close()
@@ -183,17 +193,20 @@ bool KVMP4SourceCore::ScanTracks()
 {
     for (unsigned i = 0; i < m_format->nb_streams; ++i) {
         AVStream* stream = m_format->streams[i];
-        if (!stream) continue;
-        if (!stream->codecpar) return false;
+        if (!stream)
+            continue;
+        if (!stream->codecpar)
+            return false;
         switch (stream->codecpar->codec_type) {
-        case AVMEDIA_TYPE_VIDEO:
-            if (!ScanVideo(static_cast<int>(i), stream)) return false;
-            break;
-        case AVMEDIA_TYPE_AUDIO:
-            ScanAudio(static_cast<int>(i), stream);
-            break;
-        default:
-            break;
+            case AVMEDIA_TYPE_VIDEO:
+                if (!ScanVideo(static_cast<int>(i), stream))
+                    return false;
+                break;
+            case AVMEDIA_TYPE_AUDIO:
+                ScanAudio(static_cast<int>(i), stream);
+                break;
+            default:
+                break;
         }
     }
     return true;
@@ -202,7 +215,8 @@ bool KVMP4SourceCore::ScanTracks()
 bool KVMP4SourceCore::ScanVideo(int index, AVStream* stream)
 {
     const AVCodecParameters* par = stream->codecpar;
-    if (par->codec_id != AV_CODEC_ID_H264) return false;
+    if (par->codec_id != AV_CODEC_ID_H264)
+        return false;
 
     float frameRate = 30.0f;
     if (stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0) {
@@ -231,10 +245,17 @@ void KVMP4SourceCore::ScanAudio(int index, AVStream* stream)
     const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
     int codec;
     switch (par->codec_id) {
-    case AV_CODEC_ID_PCM_S16LE: codec = CORE_CODEC_PCMS16LE; break;
-    case AV_CODEC_ID_PCM_S16BE: codec = CORE_CODEC_PCMS16BE; break;
-    case AV_CODEC_ID_AAC: codec = CORE_CODEC_AAC; break;
-    default: return;
+        case AV_CODEC_ID_PCM_S16LE:
+            codec = CORE_CODEC_PCMS16LE;
+            break;
+        case AV_CODEC_ID_PCM_S16BE:
+            codec = CORE_CODEC_PCMS16BE;
+            break;
+        case AV_CODEC_ID_AAC:
+            codec = CORE_CODEC_AAC;
+            break;
+        default:
+            return;
     }
     m_audio.enabled = 0;
     m_audio.count = 1;
@@ -262,10 +283,14 @@ void KVMP4SourceCore::ScanAudio(int index, AVStream* stream)
 LONGLONG KVMP4SourceCore::DurationFrom(int64_t streamDuration, AVRational timeBase,
                                        int64_t fileDuration)
 {
-    if (streamDuration != AV_NOPTS_VALUE) return TicksToReferenceTime(streamDuration, timeBase);
-    if (fileDuration == AV_NOPTS_VALUE) return 0;
-    if (fileDuration > LLONG_MAX / 10) return LLONG_MAX;
-    if (fileDuration < LLONG_MIN / 10) return LLONG_MIN + 1;
+    if (streamDuration != AV_NOPTS_VALUE)
+        return TicksToReferenceTime(streamDuration, timeBase);
+    if (fileDuration == AV_NOPTS_VALUE)
+        return 0;
+    if (fileDuration > LLONG_MAX / 10)
+        return LLONG_MAX;
+    if (fileDuration < LLONG_MIN / 10)
+        return LLONG_MIN + 1;
     return fileDuration * 10;
 }
 
@@ -277,30 +302,38 @@ LONGLONG KVMP4SourceCore::SampleStartFrom(int64_t pts, int64_t dts, AVRational t
 
 LONGLONG KVMP4SourceCore::StreamDuration(int stream) const
 {
-    if (!m_format || stream < 0 || stream >= static_cast<int>(m_format->nb_streams)) return 0;
+    if (!m_format || stream < 0 || stream >= static_cast<int>(m_format->nb_streams))
+        return 0;
     const AVStream* st = m_format->streams[stream];
-    if (!st) return 0;
+    if (!st)
+        return 0;
     return DurationFrom(st->duration, st->time_base, m_format->duration);
 }
 
 size_t KVMP4SourceCore::QueuedPackets(int type)
 {
-    if (type == CORE_TRACK_VIDEO) return m_videoQueue.Count();
-    if (type == CORE_TRACK_AUDIO) return m_audioQueue.Count();
+    if (type == CORE_TRACK_VIDEO)
+        return m_videoQueue.Count();
+    if (type == CORE_TRACK_AUDIO)
+        return m_audioQueue.Count();
     return 0;
 }
 
 size_t KVMP4SourceCore::QueuedBytes(int type)
 {
-    if (type == CORE_TRACK_VIDEO) return m_videoQueue.Bytes();
-    if (type == CORE_TRACK_AUDIO) return m_audioQueue.Bytes();
+    if (type == CORE_TRACK_VIDEO)
+        return m_videoQueue.Bytes();
+    if (type == CORE_TRACK_AUDIO)
+        return m_audioQueue.Bytes();
     return 0;
 }
 
 int KVMP4SourceCore::TrackCount(int type) const
 {
-    if (type == CORE_TRACK_VIDEO) return m_video.count;
-    if (type == CORE_TRACK_AUDIO) return m_audio.count;
+    if (type == CORE_TRACK_VIDEO)
+        return m_video.count;
+    if (type == CORE_TRACK_AUDIO)
+        return m_audio.count;
     return 0;
 }
 
@@ -320,13 +353,15 @@ void KVMP4SourceCore::EnableStream(int stream)
 
 int KVMP4SourceCore::LargestPacket(int stream) const
 {
-    if (!m_format || stream < 0 || stream >= static_cast<int>(m_format->nb_streams)) return 0;
+    if (!m_format || stream < 0 || stream >= static_cast<int>(m_format->nb_streams))
+        return 0;
     AVStream* st = m_format->streams[stream];
     int largest = 0;
     int entries = avformat_index_get_entries_count(st);
     for (int i = 0; i < entries; ++i) {
         const AVIndexEntry* entry = avformat_index_get_entry(st, i);
-        if (entry && entry->size > largest) largest = entry->size;
+        if (entry && entry->size > largest)
+            largest = entry->size;
     }
     return largest;
 }
@@ -362,7 +397,8 @@ void KVMP4SourceCore::BuildVideoPort()
     const int size = m_video.configSize;
     // The record must be of version 1 and long enough for its header and the count of its
     // sequence parameter sets.
-    if (m_video.count < 1 || !record || size < 7 || record[0] != 1) return;
+    if (m_video.count < 1 || !record || size < 7 || record[0] != 1)
+        return;
 
     const int width = m_video.width;
     const int height = m_video.height;
@@ -374,8 +410,8 @@ void KVMP4SourceCore::BuildVideoPort()
     info->hdr.AvgTimePerFrame =
         m_video.frameRate > 0 ? ToReferenceTime(10000000.0 / m_video.frameRate) : 0;
     info->hdr.dwPictAspectRatioX = static_cast<DWORD>(width);
-    info->hdr.dwPictAspectRatioY = static_cast<DWORD>(height < 0 ? -static_cast<LONGLONG>(height)
-                                                                 : height);
+    info->hdr.dwPictAspectRatioY =
+        static_cast<DWORD>(height < 0 ? -static_cast<LONGLONG>(height) : height);
     BITMAPINFOHEADER& bmi = info->hdr.bmiHeader;
     bmi.biSize = sizeof(BITMAPINFOHEADER);
     bmi.biWidth = width;
@@ -383,27 +419,30 @@ void KVMP4SourceCore::BuildVideoPort()
     bmi.biPlanes = 1;
     bmi.biBitCount = 24;
     bmi.biCompression = MAKEFOURCC('A', 'V', 'C', '1');
-    bmi.biSizeImage = static_cast<DWORD>(
-        ClampBufferSize(static_cast<LONGLONG>(width) * height * 3));
+    bmi.biSizeImage =
+        static_cast<DWORD>(ClampBufferSize(static_cast<LONGLONG>(width) * height * 3));
     info->dwProfile = record[1];
     info->dwLevel = record[3];
     info->dwFlags = (record[4] & 3) + 1;
     // The block leaves room for `size` + 4 bytes of sequence header from dwSequenceHeader on.
     const int room = static_cast<int>(block.size()) - SIZE_MPEG2VIDEOINFO_HEADER;
-    info->cbSequenceHeader = static_cast<DWORD>(CopyParameterSets(
-        record, size, block.data() + SIZE_MPEG2VIDEOINFO_HEADER, room));
+    info->cbSequenceHeader = static_cast<DWORD>(
+        CopyParameterSets(record, size, block.data() + SIZE_MPEG2VIDEOINFO_HEADER, room));
 
     auto* port = new CorePortProperties(L"Video Out");
-    PortMediaTypeDesc desc = {&MEDIATYPE_Video, 1,           &MEDIASUBTYPE_AVC1,
-                              &FORMAT_MPEG2Video, block.data(), static_cast<int>(block.size())};
+    PortMediaTypeDesc desc = {&MEDIATYPE_Video,   1,
+                              &MEDIASUBTYPE_AVC1, &FORMAT_MPEG2Video,
+                              block.data(),       static_cast<int>(block.size())};
     port->SetPortMediaType(&desc);
     port->SetAllocator(0, 1, m_videoBufferSize);
-    if (!m_pProperties->AddOutputPort(port)) delete port;
+    if (!m_pProperties->AddOutputPort(port))
+        delete port;
 }
 
 void KVMP4SourceCore::BuildAudioPort()
 {
-    if (m_audio.count < 1) return;
+    if (m_audio.count < 1)
+        return;
     WAVEFORMATEX format = {};
     format.wFormatTag = WAVE_FORMAT_PCM;
     format.nChannels = static_cast<WORD>(m_audio.channels);
@@ -418,7 +457,8 @@ void KVMP4SourceCore::BuildAudioPort()
                               &FORMAT_WaveFormatEx, &format, static_cast<int>(sizeof format)};
     port->SetPortMediaType(&desc);
     port->SetAllocator(0, 20, m_audioBufferSize);
-    if (!m_pProperties->AddOutputPort(port)) delete port;
+    if (!m_pProperties->AddOutputPort(port))
+        delete port;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -437,13 +477,17 @@ void KVMP4SourceCore::StartReadThread()
             m_readAudio = audio;
             m_running = true;
             m_hThread = CreateThread(nullptr, 0, ReadThreadProc, this, 0, nullptr);
-            if (!m_hThread) m_running = false;
+            if (!m_hThread)
+                m_running = false;
         }
     }
     LeaveCriticalSection(&m_csThread);
 }
 
-void KVMP4SourceCore::StopReadThread() { StopThread(true); }
+void KVMP4SourceCore::StopReadThread()
+{
+    StopThread(true);
+}
 
 void KVMP4SourceCore::StopThread(bool flush)
 {
@@ -494,25 +538,33 @@ bool KVMP4SourceCore::WaitForRoom()
     auto mayRead = [this] {
         PacketQueue::Fill audio;
         PacketQueue::Fill video;
-        if (m_readAudio) audio = m_audioQueue.GetFill();
-        if (m_readVideo) video = m_videoQueue.GetFill();
+        if (m_readAudio)
+            audio = m_audioQueue.GetFill();
+        if (m_readVideo)
+            video = m_videoQueue.GetFill();
         m_queueFull[kAudio] = audio.full;
         m_queueFull[kVideo] = video.full;
-        if (!PacketQueue::ReaderMayRead(audio, video)) return false;
+        if (!PacketQueue::ReaderMayRead(audio, video))
+            return false;
         // A queue grows past its limits only for a starving pin, whose batch may be slow to
         // fill: it is handed what has come for it once that is overdue, even if no packet of
         // its track comes meanwhile.
         if (audio.full || video.full) {
-            if (audio.starving) m_audioQueue.DeliverOverdue();
-            if (video.starving) m_videoQueue.DeliverOverdue();
+            if (audio.starving)
+                m_audioQueue.DeliverOverdue();
+            if (video.starving)
+                m_videoQueue.DeliverOverdue();
         }
         return true;
     };
     for (;;) {
-        if (!m_running.load()) return false;
+        if (!m_running.load())
+            return false;
         // Only the reader's own pushes fill a queue; while none did, there is room.
-        if (!m_queueFull[kAudio] && !m_queueFull[kVideo]) return true;
-        if (mayRead()) return true;
+        if (!m_queueFull[kAudio] && !m_queueFull[kVideo])
+            return true;
+        if (mayRead())
+            return true;
         // Announce the wait, then look once more: a consumer that changed a queue before the
         // announcement is seen here, one that changes it afterwards signals the event.
         m_readerWaiting = true;
@@ -534,7 +586,8 @@ AVPacket* KVMP4SourceCore::NextReadPacket(std::vector<AVPacket*>* spares)
         m_videoQueue.TakeSpares(spares);
         m_audioQueue.TakeSpares(spares);
     }
-    if (spares->empty()) return av_packet_alloc();
+    if (spares->empty())
+        return av_packet_alloc();
     AVPacket* packet = spares->back();
     spares->pop_back();
     av_packet_unref(packet);
@@ -558,7 +611,8 @@ void KVMP4SourceCore::ReadLoop()
     bool ended = false;
     m_queueFull[kAudio] = m_queueFull[kVideo] = true;  // unknown until the first look
     while (WaitForRoom()) {
-        if (!packet) packet.reset(NextReadPacket(&spares));
+        if (!packet)
+            packet.reset(NextReadPacket(&spares));
         if (!packet || av_read_frame(format, packet.get()) < 0) {
             // The end of the file, a read error and a failed allocation end reading alike: the
             // pins get the end marker.
@@ -580,25 +634,31 @@ void KVMP4SourceCore::ReadLoop()
             continue;
         }
         int64_t key = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
-        if (key != AV_NOPTS_VALUE) m_lastRead[track] = key;
+        if (key != AV_NOPTS_VALUE)
+            m_lastRead[track] = key;
         const LONGLONG time = PacketDecodeTime(packet.get(), timeBase);
         m_queueFull[track] = queue->Push(packet.release(), time);
     }
     if (ended) {
-        if (m_readAudio) m_audioQueue.Push(nullptr, LLONG_MIN);
-        if (m_readVideo) m_videoQueue.Push(nullptr, LLONG_MIN);
+        if (m_readAudio)
+            m_audioQueue.Push(nullptr, LLONG_MIN);
+        if (m_readVideo)
+            m_videoQueue.Push(nullptr, LLONG_MIN);
     }
     // A stopped reader leaves nobody waiting for a batch that will not be completed.
     m_audioQueue.Deliver();
     m_videoQueue.Deliver();
-    for (AVPacket*& spare : spares) av_packet_free(&spare);
+    for (AVPacket*& spare : spares)
+        av_packet_free(&spare);
 }
 
 bool KVMP4SourceCore::SkipAlreadyRead(int track, const AVPacket* packet)
 {
-    if (m_skipThrough[track] == AV_NOPTS_VALUE) return false;
+    if (m_skipThrough[track] == AV_NOPTS_VALUE)
+        return false;
     int64_t key = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
-    if (key != AV_NOPTS_VALUE && key <= m_skipThrough[track]) return true;
+    if (key != AV_NOPTS_VALUE && key <= m_skipThrough[track])
+        return true;
     m_skipThrough[track] = AV_NOPTS_VALUE;
     return false;
 }
@@ -623,7 +683,8 @@ void KVMP4SourceCore::RestoreReadPosition()
     const int streams[2] = {m_video.streamIndex, m_audio.streamIndex};
     const AVRational timeBases[2] = {m_videoTimeBase, m_audioTimeBase};
     for (int track : {kVideo, kAudio}) {
-        if (m_lastRead[track] == AV_NOPTS_VALUE) continue;
+        if (m_lastRead[track] == AV_NOPTS_VALUE)
+            continue;
         LONGLONG time = TicksToReferenceTime(m_lastRead[track], timeBases[track]);
         if (time < earliest) {
             earliest = time;
@@ -647,7 +708,8 @@ void KVMP4SourceCore::RestoreReadPosition()
 
 bool KVMP4SourceCore::GetVideoSample(CoreSample* sample)
 {
-    if (!sample || !m_format) return false;
+    if (!sample || !m_format)
+        return false;
     if (!sample->HasBuffer() && !sample->Allocate(std::min(m_videoBufferSize, kMaxInitialBuffer))) {
         return false;
     }
@@ -656,14 +718,17 @@ bool KVMP4SourceCore::GetVideoSample(CoreSample* sample)
 
 bool KVMP4SourceCore::GetAudioSample(CoreSample* sample)
 {
-    if (!sample || !m_format) return false;
-    if (!sample->HasBuffer() && !sample->Allocate(kAudioSampleBuffer)) return false;
+    if (!sample || !m_format)
+        return false;
+    if (!sample->HasBuffer() && !sample->Allocate(kAudioSampleBuffer))
+        return false;
     return m_audioQueue.Consume([&](AVPacket* packet) { return FillAudio(sample, packet); });
 }
 
 bool KVMP4SourceCore::FillVideo(CoreSample* sample, AVPacket* packet)
 {
-    if (!packet) return false;
+    if (!packet)
+        return false;
     CopyPacket(sample, packet);
     sample->m_syncPoint = (packet->flags & AV_PKT_FLAG_KEY) ? TRUE : FALSE;
     sample->m_start = PacketStart(packet, m_videoTimeBase);
@@ -672,7 +737,8 @@ bool KVMP4SourceCore::FillVideo(CoreSample* sample, AVPacket* packet)
 
 bool KVMP4SourceCore::FillAudio(CoreSample* sample, AVPacket* packet)
 {
-    if (!packet) return false;
+    if (!packet)
+        return false;
     if (m_audio.codec == CORE_CODEC_AAC) {
         sample->m_length = DecodeAac(packet, sample->m_buffer, sample->m_capacity);
     } else {
@@ -688,17 +754,17 @@ int KVMP4SourceCore::DecodeAac(const AVPacket* packet, BYTE* out, int capacity)
     AVCodecContext* decoder = m_aacDecoder.get();
     AVFrame* frame = m_frame.get();
     // An empty packet would tell the decoder that the stream has ended.
-    if (!decoder || !avcodec_is_open(decoder) || !frame || packet->size <= 0) return 0;
+    if (!decoder || !avcodec_is_open(decoder) || !frame || packet->size <= 0)
+        return 0;
     // A packet the decoder refuses decodes to nothing; frames it still holds are drained below.
     avcodec_send_packet(decoder, packet);
     int written = 0;
     while (avcodec_receive_frame(decoder, frame) == 0) {
         const int channels = frame->ch_layout.nb_channels;
         if (frame->format == AV_SAMPLE_FMT_FLTP && frame->extended_data && channels > 0) {
-            written += InterleaveFloatPlanes(reinterpret_cast<const float* const*>(
-                                                 frame->extended_data),
-                                             channels, frame->nb_samples, out + written,
-                                             capacity - written);
+            written += InterleaveFloatPlanes(
+                reinterpret_cast<const float* const*>(frame->extended_data), channels,
+                frame->nb_samples, out + written, capacity - written);
         }
         av_frame_unref(frame);
     }
@@ -715,7 +781,8 @@ bool KVMP4SourceCore::Seek(LONGLONG position, LONGLONG* out1, LONGLONG* out2)
         LeaveCriticalSection(&m_csThread);
         return false;
     }
-    bool anyEnabled = (m_video.count > 0 && m_video.enabled) || (m_audio.count > 0 && m_audio.enabled);
+    bool anyEnabled =
+        (m_video.count > 0 && m_video.enabled) || (m_audio.count > 0 && m_audio.enabled);
     if (!anyEnabled) {
         LeaveCriticalSection(&m_csThread);
         return true;
@@ -730,18 +797,27 @@ bool KVMP4SourceCore::Seek(LONGLONG position, LONGLONG* out1, LONGLONG* out2)
         m_videoQueue.Flush();
         ForgetReadPosition();
         m_origin = position;
-        if (out1) *out1 = position;
-        if (out2) *out2 = position;
+        if (out1)
+            *out1 = position;
+        if (out2)
+            *out2 = position;
     } else {
         RestoreReadPosition();
     }
-    if (wasReading) StartReadThread();
+    if (wasReading)
+        StartReadThread();
     LeaveCriticalSection(&m_csThread);
     return ok;
 }
 
-void KVMP4SourceCore::GetName(std::wstring& name) { name = L"KESTROVAN MP4 Source"; }
+void KVMP4SourceCore::GetName(std::wstring& name)
+{
+    name = L"KESTROVAN MP4 Source";
+}
 
-void KVMP4SourceCore::GetVersion(std::wstring& version) { version = L"1.2"; }
+void KVMP4SourceCore::GetVersion(std::wstring& version)
+{
+    version = L"1.2";
+}
 
 }  // namespace FilterCore

@@ -41,18 +41,18 @@ enum CoreTrackType {
 };
 
 struct CoreVideoTrack {
-    int count;            // 0 or 1
-    int codec;            // CoreCodecId
-    LONGLONG duration;    // 100 ns
-    int streamIndex;      // FFmpeg's stream number
-    double timeBase;      // seconds per tick of the stream's times
-    BYTE enabled;         // set once a pin for the track is connected
+    int count;          // 0 or 1
+    int codec;          // CoreCodecId
+    LONGLONG duration;  // 100 ns
+    int streamIndex;    // FFmpeg's stream number
+    double timeBase;    // seconds per tick of the stream's times
+    BYTE enabled;       // set once a pin for the track is connected
     int width;
     int height;
-    DWORD bitRate;        // bits per second, the low 32 bits of what the stream declares
-    double frameRate;     // frames per second
-    const BYTE* config;   // the avcC decoder configuration record; FFmpeg owns it
-    int configSize;       // bytes
+    DWORD bitRate;       // bits per second, the low 32 bits of what the stream declares
+    double frameRate;    // frames per second
+    const BYTE* config;  // the avcC decoder configuration record; FFmpeg owns it
+    int configSize;      // bytes
 };
 
 struct CoreAudioTrack {

@@ -29,15 +29,18 @@ PacketQueue::PacketQueue(HANDLE roomEvent, const std::atomic<bool>* producerWait
 
 PacketQueue::~PacketQueue()
 {
-    for (Entry& entry : m_entries) av_packet_free(&entry.packet);
-    for (AVPacket*& packet : m_spent) av_packet_free(&packet);
+    for (Entry& entry : m_entries)
+        av_packet_free(&entry.packet);
+    for (AVPacket*& packet : m_spent)
+        av_packet_free(&packet);
     av_packet_free(&m_consumed);
 }
 
 bool PacketQueue::Push(AVPacket* packet, LONGLONG time)
 {
     std::unique_lock<std::mutex> lock(m_lock);
-    if (!packet && !m_entries.empty() && !m_entries.back().packet) return IsFullLocked();
+    if (!packet && !m_entries.empty() && !m_entries.back().packet)
+        return IsFullLocked();
     size_t bytes = packet ? kPacketOverhead + static_cast<size_t>(packet->size) : 0;
     m_entries.push_back(Entry{packet, time, bytes});
     m_bytes += bytes;
@@ -46,11 +49,13 @@ bool PacketQueue::Push(AVPacket* packet, LONGLONG time)
     // one nobody needs waking.
     bool wake = false;
     if (m_waiting > 0) {
-        if (m_entries.size() == 1) m_batchStart = SteadyNow();
+        if (m_entries.size() == 1)
+            m_batchStart = SteadyNow();
         wake = !packet || full || m_entries.size() >= m_limits.wakeBatch || BatchOverdueLocked();
     }
     lock.unlock();
-    if (wake) m_dataReady.notify_all();
+    if (wake)
+        m_dataReady.notify_all();
     return full;
 }
 
@@ -59,7 +64,8 @@ void PacketQueue::Deliver()
     std::unique_lock<std::mutex> lock(m_lock);
     const bool wake = m_waiting > 0 && !m_entries.empty();
     lock.unlock();
-    if (wake) m_dataReady.notify_all();
+    if (wake)
+        m_dataReady.notify_all();
 }
 
 void PacketQueue::DeliverOverdue()
@@ -67,7 +73,8 @@ void PacketQueue::DeliverOverdue()
     std::unique_lock<std::mutex> lock(m_lock);
     const bool wake = m_waiting > 0 && !m_entries.empty() && BatchOverdueLocked();
     lock.unlock();
-    if (wake) m_dataReady.notify_all();
+    if (wake)
+        m_dataReady.notify_all();
 }
 
 bool PacketQueue::BatchOverdueLocked() const
@@ -96,7 +103,8 @@ bool PacketQueue::Consume(const std::function<bool(AVPacket* packet)>& consume)
         m_dataReady.wait(lock, [this] { return m_released || !m_entries.empty(); });
         --m_waiting;
     }
-    if (m_released) return false;
+    if (m_released)
+        return false;
     if (m_consumed) {
         m_spent.push_back(m_consumed);
         m_consumed = nullptr;
@@ -107,10 +115,11 @@ bool PacketQueue::Consume(const std::function<bool(AVPacket* packet)>& consume)
     m_entries.pop_front();
     m_bytes -= entry.bytes;
     // Only a take that changes what the producer may do wakes it.
-    const bool freed = (wasAbove && !AboveResumeLocked()) ||
-                       (wasOverCap && m_bytes < m_limits.overfillBytes);
+    const bool freed =
+        (wasAbove && !AboveResumeLocked()) || (wasOverCap && m_bytes < m_limits.overfillBytes);
     lock.unlock();
-    if (freed) SignalRoom();
+    if (freed)
+        SignalRoom();
     // The producer goes on pushing while the entry is handed over (a decode takes a while).
     const bool result = consume(entry.packet);
     m_consumed = entry.packet;
@@ -127,8 +136,10 @@ void PacketQueue::Flush()
         spent.swap(m_spent);
         m_bytes = 0;
     }
-    for (Entry& entry : dropped) av_packet_free(&entry.packet);
-    for (AVPacket*& packet : spent) av_packet_free(&packet);
+    for (Entry& entry : dropped)
+        av_packet_free(&entry.packet);
+    for (AVPacket*& packet : spent)
+        av_packet_free(&packet);
     SignalRoom();
 }
 
@@ -136,7 +147,8 @@ void PacketQueue::SignalRoom()
 {
     // The state change that may free the producer was made under m_lock before this; a producer
     // that set its flag later checks the queue under m_lock after setting it and sees the change.
-    if (m_hRoomEvent && (!m_producerWaiting || m_producerWaiting->load())) SetEvent(m_hRoomEvent);
+    if (m_hRoomEvent && (!m_producerWaiting || m_producerWaiting->load()))
+        SetEvent(m_hRoomEvent);
 }
 
 void PacketQueue::SetReleased(bool released)
@@ -145,7 +157,8 @@ void PacketQueue::SetReleased(bool released)
         std::lock_guard<std::mutex> lock(m_lock);
         m_released = released;
     }
-    if (released) m_dataReady.notify_all();
+    if (released)
+        m_dataReady.notify_all();
 }
 
 bool PacketQueue::IsFullLocked() const
@@ -162,8 +175,10 @@ bool PacketQueue::AboveResumeLocked() const
 
 bool PacketQueue::ExceedsLocked(LONGLONG aheadTime, size_t aheadBytes) const
 {
-    if (m_entries.empty()) return false;
-    if (m_bytes >= aheadBytes) return true;
+    if (m_entries.empty())
+        return false;
+    if (m_bytes >= aheadBytes)
+        return true;
     // Decode times rise through a queue; the span is measured between the first and the last
     // entry whose time is known.
     LONGLONG first = LLONG_MIN;
@@ -180,7 +195,8 @@ bool PacketQueue::ExceedsLocked(LONGLONG aheadTime, size_t aheadBytes) const
             break;
         }
     }
-    if (first == LLONG_MIN || last == LLONG_MIN) return false;
+    if (first == LLONG_MIN || last == LLONG_MIN)
+        return false;
     // The difference is formed unsigned: corrupt times may lie further apart than int64 spans.
     return last >= first && static_cast<ULONGLONG>(last) - static_cast<ULONGLONG>(first) >=
                                 static_cast<ULONGLONG>(aheadTime);
@@ -200,8 +216,10 @@ PacketQueue::Fill PacketQueue::GetFill()
 
 bool PacketQueue::ReaderMayRead(const Fill& a, const Fill& b)
 {
-    if (!a.full && !b.full) return true;
-    if (a.overCap || b.overCap) return false;
+    if (!a.full && !b.full)
+        return true;
+    if (a.overCap || b.overCap)
+        return false;
     return a.starving || b.starving;
 }
 

@@ -123,7 +123,7 @@ private:
     void SignalRoom();
 
     const PacketQueueLimits m_limits;
-    HANDLE m_hRoomEvent;  // not owned
+    HANDLE m_hRoomEvent;                         // not owned
     const std::atomic<bool>* m_producerWaiting;  // not owned; may be null
     // Guards every field below. A consumer waits on m_dataReady, which the producer notifies
     // under the rules of Push and Deliver, and SetReleased always.

@@ -21,10 +21,12 @@ int16_t FloatToPcm16(float value)
 int InterleaveFloatPlanes(const float* const* planes, int channels, int samples, BYTE* out,
                           int capacity)
 {
-    if (!planes || !out || channels <= 0 || samples <= 0 || capacity <= 0) return 0;
+    if (!planes || !out || channels <= 0 || samples <= 0 || capacity <= 0)
+        return 0;
     const int frameBytes = channels * 2;
     int frames = capacity / frameBytes;
-    if (frames > samples) frames = samples;
+    if (frames > samples)
+        frames = samples;
     if (channels == 2) {
         // Stereo, the cameras' format, in one pass the compiler can vectorise.
         const float* left = planes[0];

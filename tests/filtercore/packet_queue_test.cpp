@@ -19,7 +19,8 @@ namespace {
 AVPacket* MakePacket(int size, int marker)
 {
     AVPacket* packet = av_packet_alloc();
-    if (av_new_packet(packet, size) == 0 && size > 0) packet->data[0] = static_cast<uint8_t>(marker);
+    if (av_new_packet(packet, size) == 0 && size > 0)
+        packet->data[0] = static_cast<uint8_t>(marker);
     return packet;
 }
 
@@ -44,15 +45,14 @@ TEST(PacketQueue, WaitingConsumerIsWokenByEveryWayDataCanComeOrStop)
         bool result;  // what Consume returns
         int taken;    // the marker of the packet handed over; 0 for the end marker, -1 for none
     } cases[] = {
-        {kBatch, true, 1},   {kDelay, true, 1},   {kEndMarker, false, 0},
-        {kFull, true, 1},
-        {kDeliver, true, 1}, {kRelease, false, -1},
+        {kBatch, true, 1}, {kDelay, true, 1},   {kEndMarker, false, 0},
+        {kFull, true, 1},  {kDeliver, true, 1}, {kRelease, false, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.wake);
         PacketQueueLimits limits;
         limits.wakeBatch = 3;
-        // No delay: the second packet wakes the consumer; otherwise longer than any test.
+        // No delay: the first packet is overdue at once; otherwise longer than any test.
         limits.wakeDelay = c.wake == kDelay ? 0 : LLONG_MAX;
         limits.aheadTime = 1000;
         RoomEvent room;
@@ -69,23 +69,28 @@ TEST(PacketQueue, WaitingConsumerIsWokenByEveryWayDataCanComeOrStop)
         // The consumer signals the room event once it waits on the empty queue.
         ASSERT_EQ(WaitForSingleObject(room.handle, INFINITE), WAIT_OBJECT_0);
         switch (c.wake) {
-        case kBatch:
-            for (int i = 1; i <= 3; ++i) queue.Push(MakePacket(8, i), i);
-            break;
-        case kDelay:
-            queue.Push(MakePacket(8, 1), 1);
-            queue.Push(MakePacket(8, 2), 2);
-            break;
-        case kEndMarker: queue.Push(nullptr, LLONG_MIN); break;
-        case kFull:
-            queue.Push(MakePacket(8, 1), 0);
-            EXPECT_TRUE(queue.Push(MakePacket(8, 2), 1000)) << "the push reports the full queue";
-            break;
-        case kDeliver:
-            queue.Push(MakePacket(8, 1), 0);
-            queue.Deliver();
-            break;
-        case kRelease: queue.SetReleased(true); break;
+            case kBatch:
+                for (int i = 1; i <= 3; ++i)
+                    queue.Push(MakePacket(8, i), i);
+                break;
+            case kDelay:
+                queue.Push(MakePacket(8, 1), 1);
+                break;
+            case kEndMarker:
+                queue.Push(nullptr, LLONG_MIN);
+                break;
+            case kFull:
+                queue.Push(MakePacket(8, 1), 0);
+                EXPECT_TRUE(queue.Push(MakePacket(8, 2), 1000))
+                    << "the push reports the full queue";
+                break;
+            case kDeliver:
+                queue.Push(MakePacket(8, 1), 0);
+                queue.Deliver();
+                break;
+            case kRelease:
+                queue.SetReleased(true);
+                break;
         }
         consumer.join();
         EXPECT_EQ(result, c.result);
@@ -98,7 +103,8 @@ TEST(PacketQueue, WaitingConsumerIsWokenByEveryWayDataCanComeOrStop)
 TEST(PacketQueue, ConsumedPacketsReturnToTheProducer)
 {
     PacketQueue queue(nullptr);
-    for (int i = 1; i <= 4; ++i) queue.Push(MakePacket(16, i), i);
+    for (int i = 1; i <= 4; ++i)
+        queue.Push(MakePacket(16, i), i);
     queue.Push(nullptr, LLONG_MIN);
     std::vector<AVPacket*> spares;
     for (int i = 1; i <= 4; ++i) {
@@ -108,12 +114,14 @@ TEST(PacketQueue, ConsumedPacketsReturnToTheProducer)
     queue.TakeSpares(&spares);
     ASSERT_EQ(spares.size(), 4u);
     std::vector<int> markers;
-    for (AVPacket* packet : spares) markers.push_back(packet->data[0]);
+    for (AVPacket* packet : spares)
+        markers.push_back(packet->data[0]);
     std::sort(markers.begin(), markers.end());
     EXPECT_EQ(markers, (std::vector<int>{1, 2, 3, 4}));
     queue.TakeSpares(&spares);
     EXPECT_EQ(spares.size(), 4u) << "a packet is handed back once";
-    for (AVPacket*& packet : spares) av_packet_free(&packet);
+    for (AVPacket*& packet : spares)
+        av_packet_free(&packet);
 
     queue.Push(MakePacket(16, 5), 5);
     queue.Push(MakePacket(16, 6), 6);
@@ -130,7 +138,8 @@ TEST(PacketQueue, ProducerIsSignalledOnceAFullQueueHasRoomForARun)
     RoomEvent room;
     std::atomic<bool> producerWaiting{true};
     PacketQueue queue(room.handle, &producerWaiting, limits);
-    for (int i = 0; i <= 4; ++i) queue.Push(MakePacket(8, i), i * 250);
+    for (int i = 0; i <= 4; ++i)
+        queue.Push(MakePacket(8, i), i * 250);
     ASSERT_TRUE(queue.GetFill().full);
     ResetEvent(room.handle);
     // Left: 250 to 1000, three quarters of the span; the producer could add a packet or two.
@@ -240,7 +249,7 @@ TEST(PacketQueue, ReaderReadsOnUnlessFullWithoutStarvingPeer)
         {{true, false, false}, {false, false, false}, false},  // a full, b has data
         {{true, false, false}, {false, false, true}, true},    // b starves: a may overfill
         {{false, false, true}, {true, false, false}, true},
-        {{true, true, false}, {false, false, true}, false},    // a at its overfill cap
+        {{true, true, false}, {false, false, true}, false},  // a at its overfill cap
         {{true, false, false}, {true, false, false}, false},
     };
     for (const auto& c : cases) {

@@ -35,9 +35,10 @@ std::vector<Pulled> Pull(KVMP4SourceCore& core, int type, size_t limit = SIZE_MA
     std::vector<Pulled> pulled;
     CoreSample sample;
     while (pulled.size() < limit) {
-        bool ok = type == CORE_TRACK_VIDEO ? core.GetVideoSample(&sample)
-                                           : core.GetAudioSample(&sample);
-        if (!ok) break;
+        bool ok =
+            type == CORE_TRACK_VIDEO ? core.GetVideoSample(&sample) : core.GetAudioSample(&sample);
+        if (!ok)
+            break;
         pulled.push_back(Pulled{sample.m_start, sample.m_syncPoint != 0,
                                 std::string(reinterpret_cast<const char*>(sample.m_buffer),
                                             static_cast<size_t>(sample.m_length))});
@@ -57,15 +58,18 @@ void PullBoth(KVMP4SourceCore& core, std::vector<Pulled>* video, std::vector<Pul
 void OpenAndPlay(KVMP4SourceCore& core, const std::string& fixture, bool video, bool audio)
 {
     ASSERT_TRUE(core.Open(recordings::Windows(fixture))) << fixture;
-    if (video) core.EnableStream(core.GetVideoTrack().streamIndex);
-    if (audio) core.EnableStream(core.GetAudioTrack().streamIndex);
+    if (video)
+        core.EnableStream(core.GetVideoTrack().streamIndex);
+    if (audio)
+        core.EnableStream(core.GetAudioTrack().streamIndex);
     core.ResumeReading();
 }
 
 std::vector<LONGLONG> Starts(const std::vector<Pulled>& pulled)
 {
     std::vector<LONGLONG> starts;
-    for (const Pulled& p : pulled) starts.push_back(p.start);
+    for (const Pulled& p : pulled)
+        starts.push_back(p.start);
     return starts;
 }
 
@@ -103,7 +107,8 @@ std::string DecodeReference(const std::string& native)
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
     while (av_read_frame(format, packet) >= 0) {
-        if (packet->stream_index == index) avcodec_send_packet(context, packet);
+        if (packet->stream_index == index)
+            avcodec_send_packet(context, packet);
         av_packet_unref(packet);
         while (avcodec_receive_frame(context, frame) == 0) {
             for (int s = 0; s < frame->nb_samples; ++s) {
@@ -171,7 +176,8 @@ TEST(KVMP4SourceCore, WhichRecordingsOpenAndWithWhichPorts)
 
         int hasAudio = -1;
         EXPECT_EQ(ProbeRecording(recordings::Windows(c.fixture), &hasAudio), c.opens);
-        if (c.opens) EXPECT_EQ(hasAudio, c.audioCount > 0 ? 1 : 0);
+        if (c.opens)
+            EXPECT_EQ(hasAudio, c.audioCount > 0 ? 1 : 0);
         EXPECT_EQ(ProbeRecording(recordings::Windows(c.fixture), nullptr), c.opens);
     }
 }
@@ -347,7 +353,8 @@ TEST(KVMP4SourceCore, AacIsDecodedToInterleavedPcmAndPcmPassesAsStored)
         EXPECT_EQ(Starts(audio), Starts(reference));
         int reserved, count, size;
         core.GetProperties()->GetOutputPort(1)->GetAllocator(&reserved, &count, &size);
-        for (const auto& p : reference.packets) EXPECT_LE(p.data.size(), static_cast<size_t>(size));
+        for (const auto& p : reference.packets)
+            EXPECT_LE(p.data.size(), static_cast<size_t>(size));
     }
 }
 
@@ -356,13 +363,23 @@ TEST(KVMP4SourceCore, FloatSamplesBecomeRounded16BitValues)
     struct {
         float value;
         int16_t expected;
-    } cases[] = {{1.5f, 32767},  {-1.5f, -32767}, {0.5f, 16384}, {-0.5f, -16384},
-                 {1.0f, 32767},  {-1.0f, -32767}, {0.0f, 0},     {std::nanf(""), 0},
-                 {1e-6f, 0},     {0.25f, 8192},
+    } cases[] = {{1.5f, 32767},
+                 {-1.5f, -32767},
+                 {0.5f, 16384},
+                 {-0.5f, -16384},
+                 {1.0f, 32767},
+                 {-1.0f, -32767},
+                 {0.0f, 0},
+                 {std::nanf(""), 0},
+                 {1e-6f, 0},
+                 {0.25f, 8192},
                  // 8192.49998 exactly; a single-precision product would round up to 8193.
-                 {0.250022888f, 8192}, {-0.250022888f, -8192},
-                 {INFINITY, 32767}, {-INFINITY, -32767}};
-    for (const auto& c : cases) EXPECT_EQ(FloatToPcm16(c.value), c.expected) << c.value;
+                 {0.250022888f, 8192},
+                 {-0.250022888f, -8192},
+                 {INFINITY, 32767},
+                 {-INFINITY, -32767}};
+    for (const auto& c : cases)
+        EXPECT_EQ(FloatToPcm16(c.value), c.expected) << c.value;
 
     // Interleaved by sample, and only whole frames that fit.
     const float left[3] = {0.5f, 1.0f, -1.0f};
@@ -435,9 +452,9 @@ TEST(KVMP4SourceCore, OneTrackPlaysToTheEndWhileTheOtherWaits)
 
 TEST(KVMP4SourceCore, OnlyEnabledTracksAreQueued)
 {
-    const size_t frames = recordings::ReadStream(recordings::Native("single/normal.mp4"),
-                                                 AVMEDIA_TYPE_VIDEO)
-                              .packets.size();
+    const size_t frames =
+        recordings::ReadStream(recordings::Native("single/normal.mp4"), AVMEDIA_TYPE_VIDEO)
+            .packets.size();
     KVMP4SourceCore core;
     OpenAndPlay(core, "single/normal.mp4", true, false);
     std::vector<Pulled> video = Pull(core, CORE_TRACK_VIDEO);
@@ -467,7 +484,8 @@ TEST(KVMP4SourceCore, TinyPicturesNeverOverrunTheBuffer)
     recordings::Stream reference =
         recordings::ReadStream(recordings::Native("single/tiny16.mp4"), AVMEDIA_TYPE_VIDEO);
     size_t largest = 0;
-    for (const auto& p : reference.packets) largest = std::max(largest, p.data.size());
+    for (const auto& p : reference.packets)
+        largest = std::max(largest, p.data.size());
     ASSERT_GT(largest, 16u * 16 * 3) << "the fixture must carry a frame larger than its picture";
 
     KVMP4SourceCore core;
@@ -497,10 +515,12 @@ TEST(KVMP4SourceCore, TinyPicturesNeverOverrunTheBuffer)
         CoreSample sample;
         sample.Lend(guarded.data(), small);
         ASSERT_TRUE(core.GetVideoSample(&sample));
-        size_t expected = reference.packets[i].data.size() <= small ? reference.packets[i].data.size() : 0;
+        size_t expected =
+            reference.packets[i].data.size() <= small ? reference.packets[i].data.size() : 0;
         EXPECT_EQ(static_cast<size_t>(sample.m_length), expected) << "sample " << i;
     }
-    for (int i = small; i < small + 16; ++i) ASSERT_EQ(guarded[i], 0xCD);
+    for (int i = small; i < small + 16; ++i)
+        ASSERT_EQ(guarded[i], 0xCD);
     core.HaltReading();
 }
 
@@ -530,10 +550,10 @@ TEST(KVMP4SourceCore, HaltReleasesAWaitingPin)
 
 TEST(KVMP4SourceCore, StopThenRunResumesAfterTheLastDeliveredSample)
 {
-    recordings::Stream video = recordings::ReadStream(recordings::Native("single/normal.mp4"),
-                                                      AVMEDIA_TYPE_VIDEO);
-    recordings::Stream audio = recordings::ReadStream(recordings::Native("single/normal.mp4"),
-                                                      AVMEDIA_TYPE_AUDIO);
+    recordings::Stream video =
+        recordings::ReadStream(recordings::Native("single/normal.mp4"), AVMEDIA_TYPE_VIDEO);
+    recordings::Stream audio =
+        recordings::ReadStream(recordings::Native("single/normal.mp4"), AVMEDIA_TYPE_AUDIO);
     KVMP4SourceCore core;
     OpenAndPlay(core, "single/normal.mp4", true, true);
     std::vector<Pulled> video1, audio1, video2, audio2, video3, audio3;
@@ -562,8 +582,8 @@ TEST(KVMP4SourceCore, StopThenRunResumesAfterTheLastDeliveredSample)
 
 TEST(KVMP4SourceCore, SeekMovesReadingAndAFailedSeekLosesNothing)
 {
-    recordings::Stream reference = recordings::ReadStream(recordings::Native("single/normal.mp4"),
-                                                          AVMEDIA_TYPE_VIDEO);
+    recordings::Stream reference =
+        recordings::ReadStream(recordings::Native("single/normal.mp4"), AVMEDIA_TYPE_VIDEO);
     const std::vector<LONGLONG> all = Starts(reference);
     KVMP4SourceCore core;
     OpenAndPlay(core, "single/normal.mp4", true, false);
@@ -646,8 +666,10 @@ TEST(KVMP4SourceCore, DamagedRecordingsPlayToTheirEnd)
         SCOPED_TRACE(fixture);
         KVMP4SourceCore core;
         ASSERT_TRUE(core.Open(recordings::Windows(fixture)));
-        if (core.TrackCount(CORE_TRACK_VIDEO)) core.EnableStream(core.GetVideoTrack().streamIndex);
-        if (core.TrackCount(CORE_TRACK_AUDIO)) core.EnableStream(core.GetAudioTrack().streamIndex);
+        if (core.TrackCount(CORE_TRACK_VIDEO))
+            core.EnableStream(core.GetVideoTrack().streamIndex);
+        if (core.TrackCount(CORE_TRACK_AUDIO))
+            core.EnableStream(core.GetAudioTrack().streamIndex);
         core.ResumeReading();
         std::vector<Pulled> video, audio;
         if (core.TrackCount(CORE_TRACK_VIDEO) && core.TrackCount(CORE_TRACK_AUDIO)) {
@@ -664,7 +686,8 @@ TEST(KVMP4SourceCore, DamagedRecordingsPlayToTheirEnd)
 TEST(KVMP4SourceCore, MissingOrShortConfigurationRecordGivesNoVideoPort)
 {
     std::ifstream in(recordings::Native("single/normal.mp4"), std::ios::binary);
-    const std::string original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string original((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
     const size_t box = original.find("avcC");
     ASSERT_NE(box, std::string::npos);
     std::string missing = original;
@@ -675,8 +698,8 @@ TEST(KVMP4SourceCore, MissingOrShortConfigurationRecordGivesNoVideoPort)
 
     for (const std::string* bytes : {&missing, &shortened}) {
         std::string native = fs::temp_directory_path() / "filtercore-avcc.mp4";
-        std::ofstream(native, std::ios::binary).write(bytes->data(),
-                                                      static_cast<std::streamsize>(bytes->size()));
+        std::ofstream(native, std::ios::binary)
+            .write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
         KVMP4SourceCore core;
         ASSERT_TRUE(core.Open(platform::ToWindowsPath(native)));
         EXPECT_EQ(core.TrackCount(CORE_TRACK_VIDEO), 1);
@@ -712,7 +735,8 @@ TEST(KVMP4SourceCore, PinsPullWhileTheFilterSeeksHaltsAndResumes)
 {
     KVMP4SourceCore core;
     OpenAndPlay(core, "single/normal.mp4", true, true);
-    const LONGLONG duration = std::max(core.GetVideoTrack().duration, core.GetAudioTrack().duration);
+    const LONGLONG duration =
+        std::max(core.GetVideoTrack().duration, core.GetAudioTrack().duration);
     std::atomic<bool> done{false};
     std::atomic<int> pulled{0};
     std::atomic<bool> badTime{false};
@@ -724,7 +748,8 @@ TEST(KVMP4SourceCore, PinsPullWhileTheFilterSeeksHaltsAndResumes)
             if (ok) {
                 ++pulled;
                 // AAC's first packet may start before 0 by its encoder delay.
-                if (sample.m_start < -10000000 || sample.m_start > duration) badTime = true;
+                if (sample.m_start < -10000000 || sample.m_start > duration)
+                    badTime = true;
             }
         }
     };
@@ -732,11 +757,21 @@ TEST(KVMP4SourceCore, PinsPullWhileTheFilterSeeksHaltsAndResumes)
     std::thread audioPin(pin, CORE_TRACK_AUDIO);
     for (int i = 0; i < 150; ++i) {
         switch (i % 5) {
-        case 0: core.Seek((i * 1234567LL) % 20000000, nullptr, nullptr); break;
-        case 1: core.HaltReading(); break;
-        case 2: core.ResumeReading(); break;
-        case 3: core.StopReadThread(); break;
-        case 4: core.StartReadThread(); break;
+            case 0:
+                core.Seek((i * 1234567LL) % 20000000, nullptr, nullptr);
+                break;
+            case 1:
+                core.HaltReading();
+                break;
+            case 2:
+                core.ResumeReading();
+                break;
+            case 3:
+                core.StopReadThread();
+                break;
+            case 4:
+                core.StartReadThread();
+                break;
         }
     }
     done = true;
