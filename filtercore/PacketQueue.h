@@ -51,7 +51,9 @@ public:
     };
 
     // `roomEvent` (not owned) is signalled whenever the producer may have become free to read
-    // on: a packet was taken, the queue was flushed, or a consumer began to wait. When
+    // on: a take brought the queue below three quarters of its limits or below the overfill
+    // cap (takes that leave it above do not, so a producer waiting for a full queue wakes once
+    // per run of packets), the queue was flushed, or a consumer began to wait. When
     // `producerWaiting` is given, it is signalled only while that flag is set: the producer
     // sets it before it checks the queues a last time and waits.
     explicit PacketQueue(HANDLE roomEvent, const std::atomic<bool>* producerWaiting = nullptr,
@@ -63,9 +65,10 @@ public:
     // Producer. Appends a packet and takes ownership of it; `time` is its decode time in
     // 100 ns (INT64_MIN when unknown), used only to measure how far ahead the queue is. A null
     // packet is the end marker; one already at the back is not repeated. A waiting consumer is
-    // woken by the end marker, by a full batch, and by a push that fills the queue. Returns
-    // whether the queue is full now: only a push makes a queue full, so a producer that saw no
-    // full queue since its last look may read on without looking again.
+    // woken by the end marker, by a full batch, by a push that finds the batch overdue and by
+    // a push that fills the queue. Returns whether the queue is full now: only a push makes a
+    // queue full, so a producer that saw no full queue since its last look may read on
+    // without looking again.
     bool Push(AVPacket* packet, LONGLONG time);
 
     // Producer. Wakes a consumer that waits while packets are queued: the producer calls this
@@ -125,8 +128,9 @@ private:
     const PacketQueueLimits m_limits;
     HANDLE m_hRoomEvent;                         // not owned
     const std::atomic<bool>* m_producerWaiting;  // not owned; may be null
-    // Guards every field below. A consumer waits on m_dataReady, which the producer notifies
-    // under the rules of Push and Deliver, and SetReleased always.
+    // Guards the fields below but m_consumerLock and m_consumed. A consumer waits on
+    // m_dataReady, which the producer notifies under the rules of Push and Deliver, and
+    // SetReleased always.
     std::mutex m_lock;
     std::condition_variable m_dataReady;
     // Held by a consumer from its wait to the end of its `consume` call, so that consumers take
