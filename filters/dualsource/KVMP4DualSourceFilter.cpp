@@ -229,6 +229,23 @@ HRESULT STDMETHODCALLTYPE KVMP4DualSourceFilter::Stop()
     return hr;
 }
 
+HRESULT STDMETHODCALLTYPE KVMP4DualSourceFilter::Pause()
+{
+    CAutoLock lock(&m_cStateLock);
+    if (m_State == State_Stopped) {
+        for (int i = 0; i < m_iPins; ++i) {
+            if (Pin(i)->IsConnected())
+                Core(Pin(i)->CoreIndex())->ResumeReading();
+        }
+    }
+    HRESULT hr = CSource::Pause();
+    if (FAILED(hr)) {
+        for (int i = 0; i < m_openCores; ++i)
+            Core(i)->HaltReading();
+    }
+    return hr;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Seeking and rate
 

@@ -49,6 +49,9 @@ public:
     // Resets the seek counter, halts the open cores (which releases a streaming thread that
     // waits for data), then stops the pins, which joins their streaming threads.
     HRESULT STDMETHODCALLTYPE Stop() override;
+    // From stopped, the cores that feed a connected pin start reading together, before the
+    // pins' streaming threads come up one after the other; then CSource's pause.
+    HRESULT STDMETHODCALLTYPE Pause() override;
 
     // IFileSourceFilter. Load succeeds once per filter: E_FAIL once a file was loaded, when
     // the file does not open, or when its partner exists but does not open; E_POINTER for a
