@@ -348,6 +348,26 @@ void KVMP4SourceCore::EnableStream(int stream)
     LeaveCriticalSection(&m_csThread);
 }
 
+void KVMP4SourceCore::DisableStream(int stream)
+{
+    EnterCriticalSection(&m_csThread);
+    int track = -1;
+    if (m_video.count > 0 && stream == m_video.streamIndex) {
+        m_video.enabled = 0;
+        track = kVideo;
+    } else if (m_audio.count > 0 && stream == m_audio.streamIndex) {
+        m_audio.enabled = 0;
+        track = kAudio;
+    }
+    if (track >= 0 && !m_hThread) {
+        (track == kVideo ? m_videoQueue : m_audioQueue).Flush();
+        // A later start must not go back for, or skip, packets of a track it no longer reads.
+        m_lastRead[track] = AV_NOPTS_VALUE;
+        m_skipThrough[track] = AV_NOPTS_VALUE;
+    }
+    LeaveCriticalSection(&m_csThread);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Ports
 

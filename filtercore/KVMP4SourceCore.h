@@ -92,6 +92,11 @@ public:
     // Marks the video or the audio track enabled when `stream` is its stream index. The reading
     // thread reads only the tracks that were enabled when it started.
     void EnableStream(int stream);
+    // The opposite, for a pin that lets go of its connection: the track is no longer read from
+    // the reading thread's next start, so that nothing fills a queue that no pin empties. While
+    // no reading thread runs (the filter is stopped), what was queued for the track is dropped
+    // as well.
+    void DisableStream(int stream);
 
     // Clears the halted state and starts reading (a pin starts playing).
     void ResumeReading();

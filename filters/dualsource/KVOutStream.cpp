@@ -152,6 +152,14 @@ HRESULT KVOutStream::CompleteConnect(IPin* receivePin)
     return hr;
 }
 
+HRESULT KVOutStream::BreakConnect()
+{
+    int stream = TrackStream();
+    if (stream >= 0)
+        Core()->DisableStream(stream);
+    return CSourceStream::BreakConnect();
+}
+
 HRESULT KVOutStream::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request)
 {
     return m_pOwner->Helper(m_coreIndex)->DecideBufferSize(m_portIndex, allocator, request, 0);

@@ -93,6 +93,8 @@ protected:
     HRESULT GetMediaType(CMediaType* mediaType) override;
     // Completes the connection, then lets the core read the pin's track.
     HRESULT CompleteConnect(IPin* receivePin) override;
+    // The pin's track is no longer read once the pin lets go of its connection.
+    HRESULT BreakConnect() override;
     HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
 
     // The FFmpeg stream number of the pin's track, or -1 when the core has no such track.

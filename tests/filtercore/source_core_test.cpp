@@ -3,6 +3,7 @@
 // reading thread under halt, resume and seek.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -477,6 +478,32 @@ TEST(KVMP4SourceCore, OnlyEnabledTracksAreQueued)
     idle.ResumeReading();
     EXPECT_EQ(Pull(idle, CORE_TRACK_VIDEO).size(), frames);
     idle.HaltReading();
+}
+
+// A pin that lets go of its connection disables its track: what was queued for it goes, and
+// the reader no longer queues it, so no queue fills for nobody while the other track plays.
+TEST(KVMP4SourceCore, ADisabledTrackIsNoLongerRead)
+{
+    const char* fixture = "card/cont_rec/REC_2026_05_14_08_30_00_F.mp4";
+    const recordings::Stream audio =
+        recordings::ReadStream(recordings::Native(fixture), AVMEDIA_TYPE_AUDIO);
+    KVMP4SourceCore core;
+    OpenAndPlay(core, fixture, true, true);
+    // Only the sound is pulled: the whole picture is read meanwhile and waits in its queue.
+    EXPECT_EQ(Starts(Pull(core, CORE_TRACK_AUDIO)), Starts(audio));
+    core.HaltReading();
+    EXPECT_GT(core.QueuedPackets(CORE_TRACK_VIDEO), 0u);
+
+    core.DisableStream(core.GetVideoTrack().streamIndex);
+    EXPECT_EQ(core.QueuedPackets(CORE_TRACK_VIDEO), 0u);
+    core.ResumeReading();
+    ASSERT_TRUE(core.Seek(0, nullptr, nullptr));
+    // From 0 on: the encoder's priming frame lies before it.
+    std::vector<LONGLONG> fromZero = Starts(audio);
+    fromZero.erase(fromZero.begin(), std::lower_bound(fromZero.begin(), fromZero.end(), 0));
+    EXPECT_EQ(Starts(Pull(core, CORE_TRACK_AUDIO)), fromZero);
+    EXPECT_EQ(core.QueuedPackets(CORE_TRACK_VIDEO), 0u);
+    core.HaltReading();
 }
 
 TEST(KVMP4SourceCore, TinyPicturesNeverOverrunTheBuffer)
