@@ -1,6 +1,7 @@
 // Source filters: CSource and its streaming output pin CSourceStream.
 #include <cwchar>
 #include <new>
+#include <vector>
 
 #include "platform/dshow/streams.h"
 
@@ -72,6 +73,52 @@ HRESULT CSource::RemovePin(CSourceStream* pin)
         return NOERROR;
     }
     return S_FALSE;
+}
+
+HRESULT STDMETHODCALLTYPE CSource::Pause()
+{
+    CAutoLock lock(&m_cStateLock);
+    if (m_State != State_Stopped)
+        return CBaseFilter::Pause();
+    HRESULT result = NOERROR;
+    std::vector<CSourceStream*> started;
+    for (int i = 0; i < m_iPins; ++i) {
+        HRESULT hr = m_paStreams[i]->StartThread();
+        if (FAILED(hr)) {
+            result = hr;
+            break;
+        }
+        if (hr == S_OK)
+            started.push_back(m_paStreams[i]);
+    }
+    // Every thread that was started answers its CMD_INIT, after a failure too.
+    std::vector<CSourceStream*> running;
+    for (CSourceStream* pin : started) {
+        HRESULT hr = pin->AwaitThreadStart();
+        if (SUCCEEDED(hr)) {
+            running.push_back(pin);
+        } else if (SUCCEEDED(result)) {
+            result = hr;
+        }
+    }
+    if (SUCCEEDED(result)) {
+        std::vector<bool> posted;
+        for (CSourceStream* pin : running)
+            posted.push_back(pin->PostRequest(CSourceStream::CMD_PAUSE));
+        for (size_t i = 0; i < running.size(); ++i) {
+            HRESULT hr = posted[i] ? HRESULT(running[i]->WaitForReply()) : E_FAIL;
+            if (FAILED(hr) && SUCCEEDED(result))
+                result = hr;
+        }
+    }
+    if (FAILED(result)) {
+        // Through CBasePin, where Inactive is public, as CBaseFilter::Stop calls it.
+        for (CBasePin* pin : running)
+            pin->Inactive();
+        return result;
+    }
+    m_State = State_Paused;
+    return NOERROR;
 }
 
 int CSource::FindPinNumber(IPin* pin)
@@ -150,25 +197,47 @@ HRESULT CSourceStream::Active()
     CAutoLock lock(m_pFilter->pStateLock());
     if (m_pFilter->IsActive())
         return S_FALSE;
+    HRESULT hr = StartThread();
+    if (hr != S_OK)
+        return SUCCEEDED(hr) ? NOERROR : hr;
+    hr = AwaitThreadStart();
+    if (FAILED(hr))
+        return hr;
+    return Pause();
+}
+
+HRESULT CSourceStream::StartThread()
+{
+    CAutoLock lock(m_pFilter->pStateLock());
     if (!IsConnected())
-        return NOERROR;
+        return S_FALSE;
+    if (ThreadExists())
+        return E_UNEXPECTED;
     HRESULT hr = CBaseOutputPin::Active();
     if (FAILED(hr))
         return hr;
-    if (ThreadExists())
-        return E_UNEXPECTED;
     if (!Create()) {
         CBaseOutputPin::Inactive();
         return E_FAIL;
     }
-    hr = Init();
+    if (!PostRequest(CMD_INIT)) {
+        CBaseOutputPin::Inactive();
+        Close();
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT CSourceStream::AwaitThreadStart()
+{
+    CAutoLock lock(m_pFilter->pStateLock());
+    HRESULT hr = HRESULT(WaitForReply());
     if (FAILED(hr)) {
         // The thread ends after refusing to start (OnThreadCreate failed): join it.
         CBaseOutputPin::Inactive();
         Close();
-        return hr;
     }
-    return Pause();
+    return hr;
 }
 
 HRESULT CSourceStream::Inactive()

@@ -88,15 +88,31 @@ void CAMThread::Close()
 DWORD CAMThread::CallWorker(DWORD request)
 {
     CAutoLock lock(&m_AccessLock);
+    if (!PostRequest(request))
+        return DWORD(E_FAIL);
+    return WaitForReply();
+}
+
+BOOL CAMThread::PostRequest(DWORD request)
+{
+    CAutoLock lock(&m_AccessLock);
     if (!ThreadExists())
-        return DWORD(E_FAIL);
-    std::unique_lock<std::mutex> guard(m_requestLock);
-    if (m_threadEnded)
-        return DWORD(E_FAIL);
-    m_request = request;
-    m_requestPending = true;
-    m_replied = false;
+        return FALSE;
+    {
+        std::lock_guard<std::mutex> guard(m_requestLock);
+        if (m_threadEnded)
+            return FALSE;
+        m_request = request;
+        m_requestPending = true;
+        m_replied = false;
+    }
     m_requestChanged.notify_all();
+    return TRUE;
+}
+
+DWORD CAMThread::WaitForReply()
+{
+    std::unique_lock<std::mutex> guard(m_requestLock);
     m_requestChanged.wait(guard, [this] { return m_replied || m_threadEnded; });
     if (!m_replied) {
         m_requestPending = false;

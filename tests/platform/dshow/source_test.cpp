@@ -340,6 +340,60 @@ TEST_F(SourceToRenderer, ThreadThatRefusesToStartFailsThePauseAndIsJoined)
     EXPECT_EQ(m_source->Stream()->ThreadDestroys(), 2);
 }
 
+// A source of three pins, each into a renderer of its own, whose middle pin's thread refuses to
+// start: the pause fails as a whole, no pin streams or keeps a thread, and the source pauses
+// once that pin is left unconnected.
+TEST(SourcePins, APinThatCannotStartLeavesNoPinOfTheFilterActive)
+{
+    PatternOptions good;
+    good.sampleCount = 5;
+    PatternOptions refusing = good;
+    refusing.threadCreateResult = E_ACCESSDENIED;
+    auto* source = new CPatternSource(good);
+    ComPtr<IBaseFilter> sourceFilter(source);
+    HRESULT hr = S_OK;
+    // Each pin adds itself to the filter, which deletes it.
+    CPatternStream* streams[3] = {source->Stream(), new CPatternStream(source, refusing, &hr),
+                                  new CPatternStream(source, good, &hr)};
+    ComPtr<IFilterGraph> events(new CEventRecorder);
+    sourceFilter->JoinFilterGraph(events.Get(), L"Source");
+    std::vector<ComPtr<IBaseFilter>> renderers;
+    for (CPatternStream* stream : streams) {
+        auto* renderer = new CNullRenderer();
+        renderers.emplace_back(renderer);
+        renderer->JoinFilterGraph(events.Get(), L"Renderer");
+        ASSERT_EQ(stream->Connect(renderer->InputPin(), nullptr), S_OK);
+        ASSERT_EQ(renderer->Pause(), S_OK);
+    }
+
+    EXPECT_EQ(sourceFilter->Pause(), E_ACCESSDENIED);
+    FILTER_STATE state;
+    ASSERT_EQ(sourceFilter->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Stopped);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(streams[i]->ThreadCreates(), 1);
+        EXPECT_EQ(streams[i]->ThreadDestroys(), 1);
+        EXPECT_EQ(streams[i]->StartPlays(), 0) << "nothing streamed";
+    }
+
+    ASSERT_EQ(streams[1]->Disconnect(), S_OK);
+    ASSERT_EQ(sourceFilter->Pause(), S_OK);
+    for (int i : {0, 2}) {
+        auto* renderer = static_cast<CNullRenderer*>(renderers[i].Get());
+        ASSERT_TRUE(renderer->WaitForEndOfStream()) << i;
+        EXPECT_EQ(renderer->SampleCount(), 5u);
+    }
+    EXPECT_EQ(sourceFilter->Stop(), S_OK);
+    for (size_t i = 0; i < renderers.size(); ++i) {
+        renderers[i]->Stop();
+        streams[i]->Disconnect();
+        static_cast<CNullRenderer*>(renderers[i].Get())->InputPin()->Disconnect();
+        renderers[i]->JoinFilterGraph(nullptr, nullptr);
+    }
+    sourceFilter->JoinFilterGraph(nullptr, nullptr);
+}
+
 TEST_F(SourceToRenderer, SeekFlushesStopsAndRestartsTheStreamAtTheNewPosition)
 {
     PatternOptions options;

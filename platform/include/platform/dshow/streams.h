@@ -111,7 +111,15 @@ public:
     void Close();
     BOOL ThreadExists() const { return m_hThread != nullptr; }
 
+    // Hands the worker a request and waits for its reply: (DWORD)E_FAIL when there is no
+    // thread, or when it ends without replying.
     DWORD CallWorker(DWORD request);
+    // CallWorker in two halves, so that an owner can have several workers busy with a request
+    // at once. PostRequest hands the request over (FALSE, handing nothing over, when there is
+    // no thread or it has ended); WaitForReply waits for the reply to it. Between the two the
+    // owner keeps other owners from calling (CallWorker does so with m_AccessLock).
+    BOOL PostRequest(DWORD request);
+    DWORD WaitForReply();
 
     // Worker side: waits for the next request and returns it (still pending).
     DWORD GetRequest();
@@ -854,6 +862,11 @@ public:
     // Identifiers are pin numbers from "1" (CSourceStream::QueryId).
     HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR id, IPin** pin) override;
 
+    // From stopped, every connected pin's thread is started before any is waited for, so that
+    // the threads come up and answer their first requests side by side rather than one pin
+    // after the other. A pin that fails leaves no pin of the filter active.
+    HRESULT STDMETHODCALLTYPE Pause() override;
+
     CCritSec* pStateLock() { return &m_cStateLock; }
     HRESULT AddPin(CSourceStream* pin);
     HRESULT RemovePin(CSourceStream* pin);
@@ -879,10 +892,11 @@ protected:
 // the stream (end of stream goes downstream and the loop ends), or an error (end of stream,
 // EC_ERRORABORT with the error, and the loop ends). A FillBuffer that waits for data watches
 // for requests (CheckRequest, WaitForRequest) and answers S_FALSE when a CMD_STOP or CMD_EXIT
-// is pending: the loop then ends without an end of stream, since the stream did not end. The loop also ends when the downstream pin
-// answers other than S_OK, and when a CMD_STOP or CMD_EXIT request comes; CMD_RUN and
-// CMD_PAUSE are answered and streaming goes on. After the loop ends the thread waits for its
-// next request: CMD_PAUSE or CMD_RUN start the loop again (OnThreadStartPlay included).
+// is pending: the loop then ends without an end of stream, since the stream did not end. The loop
+// also ends when the downstream pin answers other than S_OK, and when a CMD_STOP or CMD_EXIT
+// request comes; CMD_RUN and CMD_PAUSE are answered and streaming goes on. After the loop ends the
+// thread waits for its next request: CMD_PAUSE or CMD_RUN start the loop again (OnThreadStartPlay
+// included).
 class CSourceStream : public CAMThread, public CBaseOutputPin {
 public:
     enum Command { CMD_INIT, CMD_PAUSE, CMD_RUN, CMD_STOP, CMD_EXIT };
@@ -901,6 +915,15 @@ public:
 
     // The pin's number from 1, as text.
     HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override;
+
+    // Active in two steps, for a filter that starts all its pins at once (CSource::Pause), with
+    // the state lock held. StartThread commits the allocator, starts the thread and hands it
+    // CMD_INIT: S_OK, or S_FALSE with nothing started when the pin is not connected, or an
+    // error with nothing left committed or running. AwaitThreadStart waits for the thread's
+    // answer to CMD_INIT; when that is a failure the allocator is decommitted and the thread
+    // joined. CMD_PAUSE then starts streaming.
+    HRESULT StartThread();
+    HRESULT AwaitThreadStart();
 
 protected:
     // Fills the sample on the streaming thread; see the class comment for the answers.
