@@ -409,12 +409,12 @@ double Fastest(const std::vector<double>& times)
 BENCHMARK(BM_Cores)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
-    ->Repetitions(9)
+    ->Repetitions(25)
     ->ComputeStatistics("min", Fastest);
 BENCHMARK(BM_SourceGraph)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
-    ->Repetitions(9)
+    ->Repetitions(25)
     ->ComputeStatistics("min", Fastest);
 BENCHMARK(BM_SeekLatency)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(40);
 
@@ -446,8 +446,8 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto& t = reporter.m_times;
     for (const char* statistic : {"median", "min"}) {
-        const std::string cores = std::string("BM_Cores/repeats:9/manual_time_") + statistic;
-        const std::string graph = std::string("BM_SourceGraph/repeats:9/manual_time_") + statistic;
+        const std::string cores = std::string("BM_Cores/repeats:25/manual_time_") + statistic;
+        const std::string graph = std::string("BM_SourceGraph/repeats:25/manual_time_") + statistic;
         if (t.count(cores) && t.count(graph) && t[graph] > 0) {
             std::printf(
                 "ratio two cores / source filter in the graph (%s): %.2f (target >= 0.95)\n",
