@@ -10,6 +10,7 @@ namespace FilterCore {
 KVOutStream::KVOutStream(int coreIndex, KVMP4DualSourceFilter* filter, LPCWSTR name, int portIndex,
                          HRESULT* phr)
     : CSourceStream(nullptr, phr, filter, name),
+      CMediaTimeSeeking(kSeekingCapabilities),
       m_coreIndex(coreIndex),
       m_portIndex(portIndex),
       m_pOwner(filter)
@@ -198,53 +199,6 @@ double KVOutStream::Rate()
 // ---------------------------------------------------------------------------------------------
 // IMediaSeeking
 
-HRESULT STDMETHODCALLTYPE KVOutStream::GetCapabilities(DWORD* capabilities)
-{
-    if (!capabilities)
-        return E_POINTER;
-    *capabilities = kSeekingCapabilities;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE KVOutStream::CheckCapabilities(DWORD* capabilities)
-{
-    if (!capabilities)
-        return E_POINTER;
-    return (*capabilities & ~kSeekingCapabilities) == 0 ? S_OK : S_FALSE;
-}
-
-HRESULT STDMETHODCALLTYPE KVOutStream::IsFormatSupported(const GUID* format)
-{
-    if (!format)
-        return E_POINTER;
-    return IsEqualGUID(*format, TIME_FORMAT_MEDIA_TIME) ? S_OK : S_FALSE;
-}
-
-HRESULT STDMETHODCALLTYPE KVOutStream::QueryPreferredFormat(GUID* format)
-{
-    if (!format)
-        return E_POINTER;
-    *format = TIME_FORMAT_MEDIA_TIME;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE KVOutStream::GetTimeFormat(GUID* format)
-{
-    return QueryPreferredFormat(format);
-}
-
-HRESULT STDMETHODCALLTYPE KVOutStream::IsUsingTimeFormat(const GUID* format)
-{
-    return IsFormatSupported(format);
-}
-
-HRESULT STDMETHODCALLTYPE KVOutStream::SetTimeFormat(const GUID* format)
-{
-    if (!format)
-        return E_POINTER;
-    return IsEqualGUID(*format, TIME_FORMAT_MEDIA_TIME) ? S_OK : E_INVALIDARG;
-}
-
 HRESULT STDMETHODCALLTYPE KVOutStream::GetDuration(LONGLONG* duration)
 {
     if (!duration)
@@ -266,19 +220,6 @@ HRESULT STDMETHODCALLTYPE KVOutStream::GetStopPosition(LONGLONG* stop)
 HRESULT STDMETHODCALLTYPE KVOutStream::GetCurrentPosition(LONGLONG* current)
 {
     return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE KVOutStream::ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat,
-                                                         LONGLONG source, const GUID* sourceFormat)
-{
-    if (!target)
-        return E_POINTER;
-    if ((targetFormat && !IsEqualGUID(*targetFormat, TIME_FORMAT_MEDIA_TIME)) ||
-        (sourceFormat && !IsEqualGUID(*sourceFormat, TIME_FORMAT_MEDIA_TIME))) {
-        return E_INVALIDARG;
-    }
-    *target = source;
-    return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE KVOutStream::SetPositions(LONGLONG* current, DWORD currentFlags,

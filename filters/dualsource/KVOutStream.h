@@ -21,7 +21,7 @@ namespace FilterCore {
 
 class KVMP4DualSourceFilter;
 
-class KVOutStream : public CSourceStream, public IMediaSeeking {
+class KVOutStream : public CSourceStream, public CMediaTimeSeeking {
 public:
     // AM_SEEKING_CanSeekAbsolute, CanSeekForwards, CanSeekBackwards, CanGetStopPos and
     // CanGetDuration.
@@ -37,22 +37,13 @@ public:
     // IMediaSeeking, then the base pin's interfaces.
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID iid, void** object) override;
 
-    // IMediaSeeking. Every time is media time in 100 ns.
-    HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD* capabilities) override;
-    // S_OK when every asked bit is a capability, else S_FALSE; *capabilities is not changed.
-    HRESULT STDMETHODCALLTYPE CheckCapabilities(DWORD* capabilities) override;
-    HRESULT STDMETHODCALLTYPE IsFormatSupported(const GUID* format) override;
-    HRESULT STDMETHODCALLTYPE QueryPreferredFormat(GUID* format) override;
-    HRESULT STDMETHODCALLTYPE GetTimeFormat(GUID* format) override;
-    HRESULT STDMETHODCALLTYPE IsUsingTimeFormat(const GUID* format) override;
-    HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID* format) override;
+    // IMediaSeeking (the capabilities and formats are CMediaTimeSeeking's). Every time is media
+    // time in 100 ns.
     HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG* duration) override;
     // The track's end: no call moves it.
     HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG* stop) override;
     // E_NOTIMPL: the graph tells the position from its stream time.
     HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG* current) override;
-    HRESULT STDMETHODCALLTYPE ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat,
-                                                LONGLONG source, const GUID* sourceFormat) override;
     // Moves the start: absolute or relative (to the pin's current position) current flags;
     // stop flags are checked but the stop position stays the track's end, so a call with only
     // stop flags changes nothing. On success *current receives the absolute position sought.

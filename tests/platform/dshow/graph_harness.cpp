@@ -10,18 +10,15 @@ constexpr DWORD kCapabilities = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekF
                                 AM_SEEKING_CanSeekBackwards | AM_SEEKING_CanGetStopPos |
                                 AM_SEEKING_CanGetDuration;
 
-bool IsMediaTime(const GUID* format)
-{
-    return !format || *format == TIME_FORMAT_MEDIA_TIME;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // CTestStream
 
 CTestStream::CTestStream(CTestSource* filter, LPCWSTR name, REFERENCE_TIME duration, HRESULT* phr)
-    : CSourceStream(NAME("Graph test stream"), phr, filter, name), m_duration(duration)
+    : CSourceStream(NAME("Graph test stream"), phr, filter, name),
+      CMediaTimeSeeking(kCapabilities),
+      m_duration(duration)
 {
 }
 
@@ -120,53 +117,6 @@ void CTestStream::Restart()
     Pause();
 }
 
-HRESULT STDMETHODCALLTYPE CTestStream::GetCapabilities(DWORD* capabilities)
-{
-    if (!capabilities)
-        return E_POINTER;
-    *capabilities = kCapabilities;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE CTestStream::CheckCapabilities(DWORD* capabilities)
-{
-    if (!capabilities)
-        return E_POINTER;
-    return (*capabilities & ~kCapabilities) ? S_FALSE : S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE CTestStream::IsFormatSupported(const GUID* format)
-{
-    if (!format)
-        return E_POINTER;
-    return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : S_FALSE;
-}
-
-HRESULT STDMETHODCALLTYPE CTestStream::QueryPreferredFormat(GUID* format)
-{
-    if (!format)
-        return E_POINTER;
-    *format = TIME_FORMAT_MEDIA_TIME;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE CTestStream::GetTimeFormat(GUID* format)
-{
-    return QueryPreferredFormat(format);
-}
-
-HRESULT STDMETHODCALLTYPE CTestStream::IsUsingTimeFormat(const GUID* format)
-{
-    return IsFormatSupported(format);
-}
-
-HRESULT STDMETHODCALLTYPE CTestStream::SetTimeFormat(const GUID* format)
-{
-    if (!format)
-        return E_POINTER;
-    return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : E_INVALIDARG;
-}
-
 HRESULT STDMETHODCALLTYPE CTestStream::GetDuration(LONGLONG* duration)
 {
     if (!duration)
@@ -186,17 +136,6 @@ HRESULT STDMETHODCALLTYPE CTestStream::GetStopPosition(LONGLONG* stop)
 HRESULT STDMETHODCALLTYPE CTestStream::GetCurrentPosition(LONGLONG*)
 {
     return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE CTestStream::ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat,
-                                                         LONGLONG source, const GUID* sourceFormat)
-{
-    if (!target)
-        return E_POINTER;
-    if (!IsMediaTime(targetFormat) || !IsMediaTime(sourceFormat))
-        return E_INVALIDARG;
-    *target = source;
-    return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CTestStream::SetPositions(LONGLONG* current, DWORD currentFlags,

@@ -57,7 +57,7 @@ using CTestClock = dshowtest::CDrivenClock;
 class CTestSource;
 
 // One output pin of the test source.
-class CTestStream final : public CSourceStream, public IMediaSeeking {
+class CTestStream final : public CSourceStream, public CMediaTimeSeeking {
 public:
     CTestStream(CTestSource* filter, LPCWSTR name, REFERENCE_TIME duration, HRESULT* phr);
 
@@ -78,18 +78,9 @@ public:
     void OnSeek(std::function<void()> hook) { m_onSeek = std::move(hook); }
 
     // IMediaSeeking
-    HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD* capabilities) override;
-    HRESULT STDMETHODCALLTYPE CheckCapabilities(DWORD* capabilities) override;
-    HRESULT STDMETHODCALLTYPE IsFormatSupported(const GUID* format) override;
-    HRESULT STDMETHODCALLTYPE QueryPreferredFormat(GUID* format) override;
-    HRESULT STDMETHODCALLTYPE GetTimeFormat(GUID* format) override;
-    HRESULT STDMETHODCALLTYPE IsUsingTimeFormat(const GUID* format) override;
-    HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID* format) override;
     HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG* duration) override;
     HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG* stop) override;
     HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG* current) override;
-    HRESULT STDMETHODCALLTYPE ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat,
-                                                LONGLONG source, const GUID* sourceFormat) override;
     HRESULT STDMETHODCALLTYPE SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
                                            DWORD stopFlags) override;
     HRESULT STDMETHODCALLTYPE GetPositions(LONGLONG* current, LONGLONG* stop) override;

@@ -954,6 +954,34 @@ protected:
 // =============================================================================================
 // Seeking pass-through
 
+// The capabilities and time formats of IMediaSeeking for a pin that seeks in media time
+// (100 ns) only. The class that derives from it answers IUnknown, the positions and the rate.
+class CMediaTimeSeeking : public IMediaSeeking {
+public:
+    explicit CMediaTimeSeeking(DWORD capabilities) : m_dwSeekingCaps(capabilities) {}
+
+    // The capabilities given.
+    HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD* capabilities) override;
+    // S_OK when every asked bit is one of the capabilities, else S_FALSE; *capabilities is not
+    // changed.
+    HRESULT STDMETHODCALLTYPE CheckCapabilities(DWORD* capabilities) override;
+    // S_OK for TIME_FORMAT_MEDIA_TIME, S_FALSE for any other format.
+    HRESULT STDMETHODCALLTYPE IsFormatSupported(const GUID* format) override;
+    HRESULT STDMETHODCALLTYPE IsUsingTimeFormat(const GUID* format) override;
+    // TIME_FORMAT_MEDIA_TIME.
+    HRESULT STDMETHODCALLTYPE QueryPreferredFormat(GUID* format) override;
+    HRESULT STDMETHODCALLTYPE GetTimeFormat(GUID* format) override;
+    // S_OK for TIME_FORMAT_MEDIA_TIME, E_INVALIDARG for any other format.
+    HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID* format) override;
+    // The value itself when both formats are media time (a null format counts as the current
+    // one), else E_INVALIDARG.
+    HRESULT STDMETHODCALLTYPE ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat,
+                                                LONGLONG source, const GUID* sourceFormat) override;
+
+protected:
+    const DWORD m_dwSeekingCaps;
+};
+
 // IMediaSeeking and IMediaPosition of a filter that does not seek itself: each call goes to the
 // output pin upstream of the given input pin (E_NOTIMPL while it is not connected or does not
 // seek). IMediaPosition calls go to the upstream pin's IMediaPosition, or, when it has only

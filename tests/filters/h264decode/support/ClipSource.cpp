@@ -25,7 +25,9 @@ CClipSource::CClipSource(const Clip& clip)
 }
 
 CClipStream::CClipStream(CClipSource* filter, const Clip& clip, HRESULT* phr)
-    : CSourceStream(NAME("Clip stream"), phr, filter, L"Video"), m_clip(clip)
+    : CSourceStream(NAME("Clip stream"), phr, filter, L"Video"),
+      CMediaTimeSeeking(kCapabilities),
+      m_clip(clip)
 {
 }
 
@@ -91,53 +93,6 @@ HRESULT CClipStream::FillBuffer(IMediaSample* sample)
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CClipStream::GetCapabilities(DWORD* capabilities)
-{
-    if (!capabilities)
-        return E_POINTER;
-    *capabilities = kCapabilities;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE CClipStream::CheckCapabilities(DWORD* capabilities)
-{
-    if (!capabilities)
-        return E_POINTER;
-    return (*capabilities & ~kCapabilities) == 0 ? S_OK : S_FALSE;
-}
-
-HRESULT STDMETHODCALLTYPE CClipStream::IsFormatSupported(const GUID* format)
-{
-    if (!format)
-        return E_POINTER;
-    return IsEqualGUID(*format, TIME_FORMAT_MEDIA_TIME) ? S_OK : S_FALSE;
-}
-
-HRESULT STDMETHODCALLTYPE CClipStream::QueryPreferredFormat(GUID* format)
-{
-    if (!format)
-        return E_POINTER;
-    *format = TIME_FORMAT_MEDIA_TIME;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE CClipStream::GetTimeFormat(GUID* format)
-{
-    return QueryPreferredFormat(format);
-}
-
-HRESULT STDMETHODCALLTYPE CClipStream::IsUsingTimeFormat(const GUID* format)
-{
-    return IsFormatSupported(format);
-}
-
-HRESULT STDMETHODCALLTYPE CClipStream::SetTimeFormat(const GUID* format)
-{
-    if (!format)
-        return E_POINTER;
-    return IsEqualGUID(*format, TIME_FORMAT_MEDIA_TIME) ? S_OK : E_INVALIDARG;
-}
-
 HRESULT STDMETHODCALLTYPE CClipStream::GetDuration(LONGLONG* duration)
 {
     if (!duration)
@@ -154,15 +109,6 @@ HRESULT STDMETHODCALLTYPE CClipStream::GetStopPosition(LONGLONG* stop)
 HRESULT STDMETHODCALLTYPE CClipStream::GetCurrentPosition(LONGLONG* current)
 {
     return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE CClipStream::ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat,
-                                                         LONGLONG source, const GUID* sourceFormat)
-{
-    if (!target)
-        return E_POINTER;
-    *target = source;
-    return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CClipStream::SetPositions(LONGLONG* current, DWORD currentFlags,

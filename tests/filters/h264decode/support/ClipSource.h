@@ -13,7 +13,7 @@ namespace h264test {
 
 class CClipSource;
 
-class CClipStream : public CSourceStream, public IMediaSeeking {
+class CClipStream : public CSourceStream, public CMediaTimeSeeking {
 public:
     CClipStream(CClipSource* filter, const Clip& clip, HRESULT* phr);
 
@@ -21,18 +21,9 @@ public:
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID iid, void** object) override;
 
     // IMediaSeeking: media time only; SetPositions takes an absolute current position.
-    HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD* capabilities) override;
-    HRESULT STDMETHODCALLTYPE CheckCapabilities(DWORD* capabilities) override;
-    HRESULT STDMETHODCALLTYPE IsFormatSupported(const GUID* format) override;
-    HRESULT STDMETHODCALLTYPE QueryPreferredFormat(GUID* format) override;
-    HRESULT STDMETHODCALLTYPE GetTimeFormat(GUID* format) override;
-    HRESULT STDMETHODCALLTYPE IsUsingTimeFormat(const GUID* format) override;
-    HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID* format) override;
     HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG* duration) override;
     HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG* stop) override;
     HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG* current) override;
-    HRESULT STDMETHODCALLTYPE ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat,
-                                                LONGLONG source, const GUID* sourceFormat) override;
     HRESULT STDMETHODCALLTYPE SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
                                            DWORD stopFlags) override;
     HRESULT STDMETHODCALLTYPE GetPositions(LONGLONG* current, LONGLONG* stop) override;

@@ -23,7 +23,9 @@ CPatternSource::CPatternSource(const PatternOptions& options)
 }
 
 CPatternStream::CPatternStream(CPatternSource* filter, const PatternOptions& options, HRESULT* phr)
-    : CSourceStream(NAME("Pattern stream"), phr, filter, L"Pattern"), m_options(options)
+    : CSourceStream(NAME("Pattern stream"), phr, filter, L"Pattern"),
+      CMediaTimeSeeking(kCapabilities),
+      m_options(options)
 {
 }
 
@@ -186,53 +188,6 @@ std::vector<LONGLONG> CPatternStream::Seeks()
 // ---------------------------------------------------------------------------------------------
 // IMediaSeeking
 
-HRESULT STDMETHODCALLTYPE CPatternStream::GetCapabilities(DWORD* capabilities)
-{
-    if (!capabilities)
-        return E_POINTER;
-    *capabilities = kCapabilities;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE CPatternStream::CheckCapabilities(DWORD* capabilities)
-{
-    if (!capabilities)
-        return E_POINTER;
-    return (*capabilities & ~kCapabilities) == 0 ? S_OK : S_FALSE;
-}
-
-HRESULT STDMETHODCALLTYPE CPatternStream::IsFormatSupported(const GUID* format)
-{
-    if (!format)
-        return E_POINTER;
-    return IsEqualGUID(*format, TIME_FORMAT_MEDIA_TIME) ? S_OK : S_FALSE;
-}
-
-HRESULT STDMETHODCALLTYPE CPatternStream::QueryPreferredFormat(GUID* format)
-{
-    if (!format)
-        return E_POINTER;
-    *format = TIME_FORMAT_MEDIA_TIME;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE CPatternStream::GetTimeFormat(GUID* format)
-{
-    return QueryPreferredFormat(format);
-}
-
-HRESULT STDMETHODCALLTYPE CPatternStream::IsUsingTimeFormat(const GUID* format)
-{
-    return IsFormatSupported(format);
-}
-
-HRESULT STDMETHODCALLTYPE CPatternStream::SetTimeFormat(const GUID* format)
-{
-    if (!format)
-        return E_POINTER;
-    return IsEqualGUID(*format, TIME_FORMAT_MEDIA_TIME) ? S_OK : E_INVALIDARG;
-}
-
 HRESULT STDMETHODCALLTYPE CPatternStream::GetDuration(LONGLONG* duration)
 {
     if (!duration)
@@ -254,21 +209,6 @@ HRESULT STDMETHODCALLTYPE CPatternStream::GetCurrentPosition(LONGLONG* current)
         return E_POINTER;
     CAutoLock lock(&m_sharedLock);
     *current = m_next * m_options.frameDuration;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE CPatternStream::ConvertTimeFormat(LONGLONG* target,
-                                                            const GUID* targetFormat,
-                                                            LONGLONG source,
-                                                            const GUID* sourceFormat)
-{
-    if (!target)
-        return E_POINTER;
-    if ((targetFormat && !IsEqualGUID(*targetFormat, TIME_FORMAT_MEDIA_TIME)) ||
-        (sourceFormat && !IsEqualGUID(*sourceFormat, TIME_FORMAT_MEDIA_TIME))) {
-        return E_INVALIDARG;
-    }
-    *target = source;
     return S_OK;
 }
 

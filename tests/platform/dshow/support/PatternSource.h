@@ -42,7 +42,7 @@ struct PatternOptions {
 
 class CPatternSource;
 
-class CPatternStream : public CSourceStream, public IMediaSeeking {
+class CPatternStream : public CSourceStream, public CMediaTimeSeeking {
 public:
     CPatternStream(CPatternSource* filter, const PatternOptions& options, HRESULT* phr);
 
@@ -53,18 +53,9 @@ public:
     HRESULT STDMETHODCALLTYPE Notify(IBaseFilter* self, Quality quality) override;
 
     // IMediaSeeking
-    HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD* capabilities) override;
-    HRESULT STDMETHODCALLTYPE CheckCapabilities(DWORD* capabilities) override;
-    HRESULT STDMETHODCALLTYPE IsFormatSupported(const GUID* format) override;
-    HRESULT STDMETHODCALLTYPE QueryPreferredFormat(GUID* format) override;
-    HRESULT STDMETHODCALLTYPE GetTimeFormat(GUID* format) override;
-    HRESULT STDMETHODCALLTYPE IsUsingTimeFormat(const GUID* format) override;
-    HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID* format) override;
     HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG* duration) override;
     HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG* stop) override;
     HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG* current) override;
-    HRESULT STDMETHODCALLTYPE ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat,
-                                                LONGLONG source, const GUID* sourceFormat) override;
     HRESULT STDMETHODCALLTYPE SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
                                            DWORD stopFlags) override;
     HRESULT STDMETHODCALLTYPE GetPositions(LONGLONG* current, LONGLONG* stop) override;
