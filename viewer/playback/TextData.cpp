@@ -233,6 +233,9 @@ void CCarInfoData::Parse(const std::wstring& part)
 
 void CTextData::ParseLine(const std::wstring& line)
 {
+    // A line without a comma has an empty name, so "gsensor" or "GPRMC" alone adds nothing.
+    if (line.find(L',') == std::wstring::npos)
+        return;
     Tokens tokens(line);
     const std::wstring_view name = tokens[0];
     if (name == L"gsensor") {

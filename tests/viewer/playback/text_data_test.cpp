@@ -67,7 +67,11 @@ TEST(TelemetryLine, EachFormGivesItsRecords)
         {std::string("$") + kSentence, {}, 0, 0},
         {"G$GPRMC,123519,A", {}, 0, 0},
         {"GSENSOR,1,2,3", {}, 0, 0},
-        {"gsensor", {{0, 0, 0}}, 0, 0},
+        // A name alone, without a comma, is no record.
+        {"gsensor", {}, 0, 0},
+        {"gsensori", {}, 0, 0},
+        {"GPRMC", {}, 0, 0},
+        {"gsensor,", {{0, 0, 0}}, 0, 0},
         {"", {}, 0, 0},
         {"no commas here", {}, 0, 0},
         {"M\x80\x81\x7F\x01\x01\x01", {}, 0, 0},
