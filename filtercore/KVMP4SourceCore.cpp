@@ -23,6 +23,12 @@ constexpr LONGLONG kMaxPortBuffer = 256LL << 20;
 constexpr int kMaxInitialBuffer = 16 << 20;
 // The buffer the core allocates for an audio sample when the pin lends none.
 constexpr int kAudioSampleBuffer = 100000;
+// No camera writes sound beyond these; a header that claims more is damaged, and buffers sized
+// from it (twenty of a second's PCM each) would commit gigabytes.
+constexpr int kMaxAudioChannels = 8;
+constexpr int kMaxAudioSampleRate = 192000;
+// The largest audio buffer a port asks for: a second of 16-bit PCM at the limits above.
+constexpr LONGLONG kMaxAudioBuffer = LONGLONG(kMaxAudioChannels) * 2 * kMaxAudioSampleRate;
 
 // A count of 100 ns from a double, truncated toward zero; values beyond the 64-bit range are
 // clamped and NaN gives 0, as damaged files can make any number appear here.
@@ -257,6 +263,9 @@ void KVMP4SourceCore::ScanAudio(int index, AVStream* stream)
         default:
             return;
     }
+    if (par->ch_layout.nb_channels < 0 || par->ch_layout.nb_channels > kMaxAudioChannels ||
+        par->sample_rate < 0 || par->sample_rate > kMaxAudioSampleRate)
+        return;
     m_audio.enabled = 0;
     m_audio.count = 1;
     m_audio.codec = codec;
@@ -400,7 +409,8 @@ int KVMP4SourceCore::AudioBufferSize() const
     if (m_audio.codec != CORE_CODEC_AAC) {
         second = std::max<LONGLONG>(second, LargestPacket(m_audio.streamIndex));
     }
-    return ClampBufferSize(second);
+    // A stored packet larger than that comes back empty rather than growing every buffer.
+    return ClampBufferSize(std::min(second, kMaxAudioBuffer));
 }
 
 void KVMP4SourceCore::BuildPorts()

@@ -296,6 +296,49 @@ TEST(KVMP4SourceCore, PortsDescribeH264AndPcm)
     EXPECT_EQ(size, 192000);
 }
 
+// The sound port's buffers are sized from the header (a second of PCM, twenty buffers): a
+// header claiming more channels than any camera writes gives no sound port at all, instead of
+// buffers of gigabytes, and the pictures still play.
+TEST(KVMP4SourceCore, SoundFormatsNoCameraWritesAreRefused)
+{
+    std::ifstream in(recordings::Native("single/pcm_s16le.mov"), std::ios::binary);
+    const std::string original((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+    // The sound description: its entry type, 8 bytes of entry header, version, revision and
+    // vendor, then the channel count (16 bits, big-endian).
+    const size_t entry = original.find("sowt");
+    ASSERT_NE(entry, std::string::npos);
+    const struct {
+        int channels;
+        bool sound;
+    } cases[] = {{2, true}, {8, true}, {9, false}, {64, false}, {65535, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.channels);
+        std::string bytes = original;
+        bytes[entry + 20] = char(c.channels >> 8);
+        bytes[entry + 21] = char(c.channels & 0xFF);
+        const std::string native = fs::temp_directory_path() / "filtercore-channels.mov";
+        std::ofstream(native, std::ios::binary | std::ios::trunc)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        KVMP4SourceCore core;
+        ASSERT_TRUE(core.Open(platform::ToWindowsPath(native)));
+        EXPECT_EQ(core.TrackCount(CORE_TRACK_AUDIO), c.sound ? 1 : 0);
+        CoreProperties* ports = core.GetProperties();
+        ASSERT_EQ(ports->GetOutputPortCount(), c.sound ? 2 : 1);
+        EXPECT_EQ(*ports->GetOutputPort(0)->GetMajorType(), MEDIATYPE_Video);
+        if (c.sound) {
+            int reserved = 0, count = 0, size = 0;
+            ports->GetOutputPort(1)->GetAllocator(&reserved, &count, &size);
+            EXPECT_EQ(size, c.channels * 2 * 48000);
+        }
+        core.EnableStream(core.GetVideoTrack().streamIndex);
+        core.ResumeReading();
+        EXPECT_FALSE(Pull(core, CORE_TRACK_VIDEO).empty());
+        core.HaltReading();
+        fs::remove(native);
+    }
+}
+
 TEST(KVMP4SourceCore, VideoSamplesAreTheFilesPacketsWithTheirTimes)
 {
     for (const char* fixture : {"single/normal.mp4", "single/bframes.mp4", "single/oneframe.mp4"}) {
