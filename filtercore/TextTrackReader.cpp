@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "filtercore/FFmpegOwners.h"
 #include "platform/kernel.h"
 
@@ -18,10 +21,9 @@ namespace {
 
 // The recording as FFmpeg reads it, through our own I/O context: every read is a pread at a
 // position kept here, so that a seek costs no system call. The header is parsed through a
-// buffer of FFmpeg's usual size; once it is parsed, SampleReads makes each later read fetch
-// exactly the bytes asked for, so that a text sample costs one read of its own bytes instead
-// of a refill of the whole buffer at every sample (text samples lie far apart in the file).
-// Used on one thread only.
+// buffer of FFmpeg's usual size; the text samples of an MP4 are then read with ReadAt, one
+// pread of exactly their own bytes each (text samples lie far apart in the file, and a refill
+// of the whole buffer at every sample would read mostly picture data). Used on one thread only.
 class RecordingInput {
 public:
     RecordingInput() = default;
@@ -70,9 +72,54 @@ public:
     // must outlive the format context that uses it.
     AVIOContext* Context() const { return m_io; }
 
-    // From now on reads bypass the buffer where they can and seeks go straight to SeekTo, so
-    // that no read fetches more than was asked for.
-    void SampleReads() { m_io->direct = 1; }
+    // Reads up to `size` bytes at `offset` into `out` (resized to what was read). False when
+    // the read fails or the offset is invalid; a read at or past the end gives no bytes.
+    bool ReadAt(int64_t offset, size_t size, std::string* out) const
+    {
+        out->resize(size);
+        size_t done = 0;
+        while (done < size) {
+            ssize_t got = pread(m_fd, out->data() + done, size - done, offset + int64_t(done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                out->clear();
+                return false;
+            }
+            if (got == 0)
+                break;
+            done += static_cast<size_t>(got);
+        }
+        out->resize(done);
+        return true;
+    }
+
+    // True when the file's top level holds a movie fragment: its samples are then indexed only
+    // as the demultiplexer reaches them, so the index read at opening is not the whole track.
+    // Only the few top-level box headers are read.
+    bool HasMovieFragments() const
+    {
+        int64_t at = 0;
+        std::string header;
+        for (int boxes = 0; boxes < 4096; ++boxes) {
+            if (!ReadAt(at, 16, &header) || header.size() < 8)
+                return false;
+            const auto byte = [&](size_t i) { return uint64_t(uint8_t(header[i])); };
+            uint64_t size = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+            if (header.compare(4, 4, "moof") == 0)
+                return true;
+            if (size == 1 && header.size() == 16) {
+                size = 0;
+                for (size_t i = 8; i < 16; ++i)
+                    size = size << 8 | byte(i);
+            }
+            // A box reaching to the end of the file (size 0) or a broken size ends the walk.
+            if (size < 8 || size > uint64_t(INT64_MAX - at))
+                return false;
+            at += static_cast<int64_t>(size);
+        }
+        return false;
+    }
 
 private:
     // FFmpeg's own default buffer size for file input, in bytes.
@@ -131,8 +178,107 @@ private:
 
 }  // namespace
 
+// What one Read may keep: a text sample larger than kMaxSampleBytes is no telemetry line and
+// is skipped, and once the list has grown by kMaxHeldBytes (each entry counted with its string
+// object) the rest of the track is left unread. Real recordings stay far below both: a line is
+// under 200 bytes, an hour of telemetry at ten lines a second under 8 MB.
+constexpr size_t kMaxSampleBytes = 4096;
+constexpr size_t kMaxHeldBytes = 16u << 20;
+
+namespace {
+
+// Appends the samples a Read keeps to the caller's list and counts what it holds.
+class TextSink {
+public:
+    TextSink(TextTrackList* list, const std::atomic<bool>& cancel) : m_list(list), m_cancel(cancel)
+    {
+    }
+
+    // Notes `bytes` of sample data held beside the list while a sample is read.
+    void Holding(size_t bytes) { m_peak = std::max(m_peak, m_held + bytes); }
+
+    // Takes the next sample (at most kMaxSampleBytes). False when reading must end: the read
+    // was cancelled, or the sample would take the list past its cap and was not kept.
+    bool Add(std::string&& sample)
+    {
+        const size_t cost = sample.size() + sizeof(std::string);
+        if (m_held + cost > kMaxHeldBytes)
+            return false;
+        m_list->push_back(std::move(sample));
+        m_held += cost;
+        m_peak = std::max(m_peak, m_held);
+        ++m_count;
+        return !m_cancel.load();
+    }
+
+    // Passes over a sample too large to keep. False when the read was cancelled.
+    bool Skip() const { return !m_cancel.load(); }
+
+    int Count() const { return m_count; }
+    size_t Peak() const { return m_peak; }
+
+private:
+    TextTrackList* m_list;
+    const std::atomic<bool>& m_cancel;
+    size_t m_held = 0;  // bytes the appended entries take, strings included
+    size_t m_peak = 0;
+    int m_count = 0;
+};
+
+// The samples of an MP4 track as its index lists them, each read with one pread of its own
+// bytes; a sample too large for a telemetry line is skipped without being read. These are the
+// demultiplexer's packets, byte for byte and in its order: a sample cut by the end of the file
+// gives what is left of it, and the first one that lies wholly past the end, or whose read
+// fails, ends the track.
+void ReadIndexedSamples(const RecordingInput& input, AVStream* stream, TextSink* sink)
+{
+    const int entries = avformat_index_get_entries_count(stream);
+    for (int i = 0; i < entries; ++i) {
+        const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+        if (!entry || entry->pos < 0)
+            return;
+        const size_t size = static_cast<size_t>(entry->size);
+        if (size > kMaxSampleBytes) {
+            if (!sink->Skip())
+                return;
+            continue;
+        }
+        std::string sample;
+        sink->Holding(size);
+        if (!input.ReadAt(entry->pos, size, &sample) || (size > 0 && sample.empty()))
+            return;
+        if (!sink->Add(std::move(sample)))
+            return;
+    }
+}
+
+// Any other container: the demultiplexer's packets of the text stream, every other stream
+// discarded; an oversized packet is dropped as soon as it has been read.
+void ReadDemuxedPackets(AVFormatContext* format, int text, TextSink* sink)
+{
+    PacketPtr packet(av_packet_alloc());
+    if (!packet)
+        return;
+    while (av_read_frame(format, packet.get()) >= 0) {
+        bool more = true;
+        if (packet->stream_index == text) {
+            const size_t size = packet->data && packet->size > 0 ? size_t(packet->size) : 0;
+            sink->Holding(size);
+            more = size > kMaxSampleBytes
+                       ? sink->Skip()
+                       : sink->Add(std::string(reinterpret_cast<const char*>(packet->data), size));
+        }
+        av_packet_unref(packet.get());
+        if (!more)
+            break;
+    }
+}
+
+}  // namespace
+
 int TextTrackReader::Read(const std::wstring& path, TextTrackList* list)
 {
+    m_peakHeldBytes = 0;
     if (!list)
         return 0;
     const std::string native = platform::ToNativePath(path);
@@ -161,37 +307,26 @@ int TextTrackReader::Read(const std::wstring& path, TextTrackList* list)
     }
     if (text < 0)
         return 0;
-    // The demultiplexer skips the samples of every other track without reading them.
-    for (unsigned i = 0; i < format->nb_streams; ++i) {
-        if (format->streams[i]) {
-            format->streams[i]->discard =
-                static_cast<int>(i) == text ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-        }
-    }
-    // In the MP4 family a sample is read by one seek to its offset and one read of its bytes;
-    // other formats keep the buffered reads they were designed around.
-    if (format->iformat && av_match_name("mov", format->iformat->name))
-        input.SampleReads();
 
-    PacketPtr packet(av_packet_alloc());
-    if (!packet)
-        return 0;
-    int count = 0;
-    while (av_read_frame(format.get(), packet.get()) >= 0) {
-        if (packet->stream_index == text) {
-            if (packet->data && packet->size > 0) {
-                list->emplace_back(reinterpret_cast<const char*>(packet->data),
-                                   static_cast<size_t>(packet->size));
-            } else {
-                list->emplace_back();
+    TextSink sink(list, m_cancel);
+    // In the MP4 family the index read with the header lists every sample of an unfragmented
+    // file, so each text sample is one read of its own bytes, and a sample's size is known
+    // before it is read.
+    if (format->iformat && av_match_name("mov", format->iformat->name) &&
+        !input.HasMovieFragments()) {
+        ReadIndexedSamples(input, format->streams[text], &sink);
+    } else {
+        // The demultiplexer skips the samples of every other track without reading them.
+        for (unsigned i = 0; i < format->nb_streams; ++i) {
+            if (format->streams[i]) {
+                format->streams[i]->discard =
+                    static_cast<int>(i) == text ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
             }
-            ++count;
         }
-        av_packet_unref(packet.get());
-        if (m_cancel.load())
-            break;
+        ReadDemuxedPackets(format.get(), text, &sink);
     }
-    return count;
+    m_peakHeldBytes = sink.Peak();
+    return sink.Count();
 }
 
 }  // namespace FilterCore

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,22 @@ public:
     // the file cannot be opened (a path that names no regular file among them) or has no text
     // track. The list is not cleared first. Only the text track's samples are read from the
     // file; in an MP4 recording each costs one read of its own bytes.
+    //
+    // What a read holds is bounded whatever the file claims: a sample larger than any telemetry
+    // line (over 4 KB) is skipped, in an MP4 without being read, and nothing more is appended
+    // once the entries appended by this call take 16 MB.
     int Read(const std::wstring& path, TextTrackList* list);
+
+    // The most bytes of sample data the last Read held at once: the entries it had appended
+    // (each with its string object) and the sample it was reading.
+    size_t PeakHeldBytes() const { return m_peakHeldBytes; }
 
     // Set by the reader's creator before reading and, to end a running Read after the packet in
     // hand, by any other thread. Read does not reset it.
     std::atomic<bool> m_cancel{false};
+
+private:
+    size_t m_peakHeldBytes = 0;
 };
 
 }  // namespace FilterCore

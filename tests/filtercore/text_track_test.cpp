@@ -16,7 +16,8 @@ using FilterCore::TextTrackReader;
 
 TEST(TextTrackReader, ReadsEveryTextPacketInOrder)
 {
-    for (const char* fixture : {"single/normal.mp4", "single/audioonly.mp4",
+    for (const char* fixture : {"single/normal.mp4", "single/audioonly.mp4", "single/pcm_s16le.mov",
+                                "single/oneframe.mp4", "single/bframes.mp4",
                                 "card/cont_rec/REC_2026_05_14_08_30_00_R.mp4"}) {
         SCOPED_TRACE(fixture);
         recordings::Stream reference =
@@ -56,6 +57,22 @@ TEST(TextTrackReader, NothingForFilesWithoutTextOrUnreadable)
     }
     TextTrackReader reader;
     EXPECT_EQ(reader.Read(recordings::Windows("single/normal.mp4"), nullptr), 0);
+}
+
+// A hostile index whose text samples each claim a million bytes is no telemetry: its samples
+// are skipped without being read, so the read holds next to nothing however many there are.
+TEST(TextTrackReader, OversizedSamplesAreSkippedUnread)
+{
+    TextTrackReader reader;
+    TextTrackList list = {"kept"};
+    EXPECT_EQ(reader.Read(recordings::Windows("single/hugetext.mp4"), &list), 0);
+    EXPECT_EQ(list, TextTrackList{"kept"});
+    EXPECT_LE(reader.PeakHeldBytes(), 4096u);
+
+    // The same reader then reads a real recording whole, holding what it returns.
+    EXPECT_GT(reader.Read(recordings::Windows("single/normal.mp4"), &list), 10);
+    EXPECT_GT(reader.PeakHeldBytes(), 0u);
+    EXPECT_LT(reader.PeakHeldBytes(), 64u * 1024);
 }
 
 TEST(TextTrackReader, CancelEndsTheReadAfterThePacketInHand)

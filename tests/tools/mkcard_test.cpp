@@ -656,6 +656,27 @@ TEST(MkcardSingle, DamagedKindsAreReallyDamaged)
     EXPECT_GT(8 + spsLength, par->extradata_size);
     EXPECT_LE(DecodedPictures(single / "badavcc.mp4"), 0);
     EXPECT_GT(DecodedPictures(single / "normal.mp4"), 0);
+
+    // Every text sample claims a million bytes at the first sample's offset, in a file that
+    // holds far fewer; the pictures still decode.
+    InputPtr huge = Open(single / "hugetext.mp4");
+    ASSERT_TRUE(huge);
+    ASSERT_GE(avformat_find_stream_info(huge.get(), nullptr), 0);
+    const int t = av_find_best_stream(huge.get(), AVMEDIA_TYPE_SUBTITLE, -1, -1, nullptr, 0);
+    ASSERT_GE(t, 0);
+    AVStream* text = huge->streams[t];
+    const int entries = avformat_index_get_entries_count(text);
+    EXPECT_GE(entries, 10);
+    const AVIndexEntry* first = avformat_index_get_entry(text, 0);
+    ASSERT_TRUE(first);
+    for (int i = 0; i < entries; ++i) {
+        const AVIndexEntry* entry = avformat_index_get_entry(text, i);
+        ASSERT_TRUE(entry);
+        EXPECT_EQ(entry->size, 1000000);
+        EXPECT_EQ(entry->pos, first->pos);
+    }
+    EXPECT_LT(fs::file_size(single / "hugetext.mp4"), 1000000u);
+    EXPECT_GT(DecodedPictures(single / "hugetext.mp4"), 0);
 }
 
 TEST(MkcardSingle, SameArgumentsWriteTheSameBytes)

@@ -83,6 +83,20 @@ std::optional<BoxSpan> FindIn(const std::string& bytes, const std::vector<std::s
     return std::nullopt;
 }
 
+void PutBe32(std::string& b, uint64_t at, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = char(uint8_t(value >> (24 - 8 * i)));
+}
+
+void WriteAll(const fs::path& file, const std::string& bytes)
+{
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot rewrite " + file.string());
+}
+
 }  // namespace
 
 std::optional<BoxSpan> FindBox(const std::string& bytes, const std::string& path)
@@ -121,10 +135,50 @@ void BreakAvcConfiguration(const fs::path& file)
                                  " has an AVC configuration record of an unexpected form");
     bytes[data + 6] = '\xFF';
     bytes[data + 7] = '\xF0';
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot rewrite " + file.string());
+    WriteAll(file, bytes);
+}
+
+void InflateTextSamples(const fs::path& file)
+{
+    std::string bytes = ReadAll(file);
+    const auto moov = FindBox(bytes, "moov");
+    if (!moov)
+        throw std::runtime_error(file.string() + " has no movie box");
+    BoxSpan trak{};
+    std::string type;
+    const uint64_t end = moov->offset + moov->size;
+    for (uint64_t at = moov->offset + moov->header; ReadBox(bytes, at, end, &trak, &type);
+         at += trak.size) {
+        if (type != "trak")
+            continue;
+        // The track's own bytes, searched as a file of their own.
+        const std::string track = bytes.substr(trak.offset, trak.size);
+        const auto hdlr = FindBox(track, "trak/mdia/hdlr");
+        if (!hdlr || hdlr->size < hdlr->header + 12 ||
+            track.compare(hdlr->offset + hdlr->header + 8, 4, "sbtl") != 0)
+            continue;
+        const auto stsz = FindBox(track, "trak/mdia/minf/stbl/stsz");
+        const auto stsc = FindBox(track, "trak/mdia/minf/stbl/stsc");
+        const auto stco = FindBox(track, "trak/mdia/minf/stbl/stco");
+        if (!stsz || !stsc || !stco || stsc->size < stsc->header + 20 ||
+            stco->size < stco->header + 12)
+            throw std::runtime_error(file.string() + " has a text track of an unexpected form");
+        const uint64_t sc = trak.offset + stsc->offset + stsc->header;
+        if (Be32(bytes, sc + 4) != 1 || Be32(bytes, sc + 12) != 1)
+            throw std::runtime_error(file.string() + " keeps several text samples in a chunk");
+        // One size for every sample; the chunks all start where the first one does.
+        PutBe32(bytes, trak.offset + stsz->offset + stsz->header + 4, 1000000);
+        const uint64_t co = trak.offset + stco->offset + stco->header;
+        const uint32_t chunks = Be32(bytes, co + 4);
+        if (stco->size < stco->header + 8 + uint64_t(chunks) * 4)
+            throw std::runtime_error(file.string() + " has a cut chunk-offset table");
+        const uint32_t first = Be32(bytes, co + 8);
+        for (uint32_t i = 1; i < chunks; ++i)
+            PutBe32(bytes, co + 8 + uint64_t(i) * 4, first);
+        WriteAll(file, bytes);
+        return;
+    }
+    throw std::runtime_error(file.string() + " has no text track");
 }
 
 }  // namespace mkcard

@@ -30,4 +30,10 @@ void CutIndex(const std::filesystem::path& file);
 // when the file has no avcC box.
 void BreakAvcConfiguration(const std::filesystem::path& file);
 
+// Makes every sample of the text track claim 1,000,000 bytes at the offset of its first sample
+// (a patched sample-size and chunk-offset table), as a hostile file would: a reader that trusts
+// the index reads far more than the file holds, once per sample. Throws when the file has no
+// text track with one sample per chunk.
+void InflateTextSamples(const std::filesystem::path& file);
+
 }  // namespace mkcard

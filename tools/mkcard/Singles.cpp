@@ -89,8 +89,9 @@ void SwapInto(const fs::path& staging, const fs::path& target)
 const std::vector<std::string>& SingleKinds()
 {
     static const std::vector<std::string> kinds = {
-        "pair",   "normal",   "noaudio",   "pcm_s16le", "pcm_s16be", "mp3",   "mpeg4",  "bframes",
-        "tiny16", "oneframe", "audioonly", "notext",    "truncated", "empty", "badavcc"};
+        "pair",      "normal",  "noaudio", "pcm_s16le", "pcm_s16be", "mp3",
+        "mpeg4",     "bframes", "tiny16",  "oneframe",  "audioonly", "notext",
+        "truncated", "empty",   "badavcc", "hugetext"};
     return kinds;
 }
 
@@ -158,6 +159,8 @@ void WriteSingle(const std::string& kind, const fs::path& out, const SingleOptio
             CutIndex(out);
         if (kind == "badavcc")
             BreakAvcConfiguration(out);
+        if (kind == "hugetext")
+            InflateTextSamples(out);
     } catch (...) {
         RemoveQuietly(out);
         throw;
