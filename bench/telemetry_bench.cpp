@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "RecordingInputs.h"
+#include "SecondsReporter.h"
 #include "platform/kernel.h"
 #include "playback/FileAnalysis.h"
 
@@ -164,19 +165,6 @@ BENCHMARK(BM_ReadTextSampleBytesOnly)->Unit(benchmark::kMillisecond)->UseRealTim
 BENCHMARK(BM_ExtractCardTelemetry)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ScanFolder1000Files)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Keeps each benchmark's time per iteration (nanoseconds) for the summary.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            m_times[run.benchmark_name()] =
-                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> m_times;  // seconds per iteration
-};
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -185,7 +173,7 @@ int main(int argc, char** argv)
     CardRecordings();
     ScanFolder();
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::SecondsReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto& t = reporter.m_times;
     const std::string extract = "BM_ExtractCardTelemetry/real_time";

@@ -85,6 +85,28 @@ BOOL LineTo(HDC handle, int x, int y)
     return TRUE;
 }
 
+BOOL Polyline(HDC handle, const POINT* points, int count)
+{
+    auto dc = LookupDc(handle);
+    if (!dc)
+        return FALSE;
+    if (!points || count < 2) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    DcLock lock(dc.get());
+    Target target = dc->CurrentTarget();
+    if (!target.surface)
+        return TRUE;
+    uint32_t pixel = PixelOf(dc->pen->color);
+    SurfaceLock pixels(target.surface.get());
+    for (int i = 1; i < count; ++i)
+        DrawLine(target, int64_t(points[i - 1].x) + target.origin.x,
+                 int64_t(points[i - 1].y) + target.origin.y, int64_t(points[i].x) + target.origin.x,
+                 int64_t(points[i].y) + target.origin.y, pixel);
+    return TRUE;
+}
+
 int FillRect(HDC handle, const RECT* rect, HBRUSH brushHandle)
 {
     auto dc = LookupDc(handle);

@@ -182,6 +182,11 @@ BOOL CDC::LineTo(int x, int y)
     return ::LineTo(m_hDC, x, y);
 }
 
+BOOL CDC::Polyline(const POINT* points, int count)
+{
+    return ::Polyline(m_hDC, points, count);
+}
+
 int CDC::DrawText(LPCWSTR text, int count, LPRECT rect, UINT format)
 {
     return ::DrawTextW(m_hDC, text, count, rect, format);

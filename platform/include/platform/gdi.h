@@ -226,6 +226,11 @@ PLATFORM_API BOOL MoveToEx(HDC dc, int x, int y, LPPOINT previous);
 // A one-pixel line in the pen's colour from the current position to (x, y), the end point
 // excluded, without antialiasing; the current position becomes (x, y).
 PLATFORM_API BOOL LineTo(HDC dc, int x, int y);
+// The lines from each point to the next, as LineTo draws them (so every end point but the
+// last is drawn once, as the start of the next line), all under one lock of the pixels; the
+// current position is neither used nor moved. Fails with ERROR_INVALID_PARAMETER for fewer
+// than two points.
+PLATFORM_API BOOL Polyline(HDC dc, const POINT* points, int count);
 
 // Fills left/top inclusive, right/bottom exclusive; the null brush fills nothing.
 PLATFORM_API int FillRect(HDC dc, const RECT* rect, HBRUSH brush);

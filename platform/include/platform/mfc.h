@@ -350,6 +350,7 @@ public:
     // Returns the previous current position.
     CPoint MoveTo(int x, int y);
     BOOL LineTo(int x, int y);
+    BOOL Polyline(const POINT* points, int count);
     // DrawTextW with the selected font and colours; returns the text height, 0 on failure.
     int DrawText(LPCWSTR text, int count, LPRECT rect, UINT format);
     int DrawText(const std::wstring& text, LPRECT rect, UINT format);

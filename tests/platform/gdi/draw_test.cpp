@@ -86,6 +86,28 @@ TEST(GdiLines, PolylineOfSegmentsJoinsWithoutGaps)
     for (std::pair<int, int> corner : {std::pair{1, 1}, {1, 5}, {6, 5}, {6, 1}})
         EXPECT_EQ(drawn.count(corner), 1u) << corner.first << "," << corner.second;
     EXPECT_EQ(drawn.count({2, 1}), 0u);
+
+    // Polyline draws the same pixels in one call, and leaves the current position alone.
+    Canvas again(10, 10);
+    again.Fill(kBackground);
+    HDC dc2 = again.Dc();
+    previous = SelectObject(dc2, GetStockObject(BLACK_PEN));
+    MoveToEx(dc2, 7, 8, nullptr);
+    const POINT frame[] = {{1, 1}, {1, 5}, {6, 5}, {6, 1}, {2, 1}};
+    EXPECT_TRUE(Polyline(dc2, frame, 5));
+    EXPECT_EQ(PixelsOf(again, 0u), drawn);
+    POINT position;
+    MoveToEx(dc2, 0, 0, &position);
+    EXPECT_EQ(position.x, 7);
+    EXPECT_EQ(position.y, 8);
+    // Fewer than two points is no line: refused, nothing drawn.
+    again.Fill(kBackground);
+    SetLastError(0);
+    EXPECT_FALSE(Polyline(dc2, frame, 1));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_FALSE(Polyline(dc2, nullptr, 5));
+    EXPECT_TRUE(PixelsOf(again, 0u).empty());
+    SelectObject(dc2, previous);
 }
 
 TEST(GdiFill, FillRectFillsLeftTopInclusiveWithAlphaZero)
