@@ -346,6 +346,9 @@ PLATFORM_API BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, LPWNDCLAS
 #define WS_MAXIMIZEBOX 0x00010000L
 #define WS_OVERLAPPEDWINDOW \
     (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
+// The owner-drawn button style, in the low bits that a window class of its own reads; windows
+// of other classes keep it as a plain style value.
+#define BS_OWNERDRAW 0x0000000BL
 
 #define WS_EX_DLGMODALFRAME 0x00000001L
 #define WS_EX_TOPMOST 0x00000008L

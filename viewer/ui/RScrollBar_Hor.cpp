@@ -1,0 +1,3 @@
+#include "ui/RScrollBar_Hor.h"
+
+CRScrollBar_Hor::CRScrollBar_Hor() : CRScrollBar(true) {}
