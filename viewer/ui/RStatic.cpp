@@ -1,0 +1,5 @@
+#include "ui/RStatic.h"
+
+CRStatic::CRStatic() : CDPIWnd(this) {}
+
+CRStatic::~CRStatic() = default;
