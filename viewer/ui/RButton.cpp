@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "ui/ControlPaint.h"
 #include "ui/DPIScale.h"
 #include "ui/LayeredWindow.h"
 #include "ui/NinePatch.h"
@@ -34,21 +35,9 @@ CRButton::~CRButton()
 
 void CRButton::CopyBackground(CDC* dc, CDC* parentDC, bool fromCorner)
 {
-    if (!parentDC)
-        return;
-    CRect client;
-    GetClientRect(&client);
-    CRect place;
-    GetWindowRect(&place);
-    if (CWnd* parent = GetParent())
-        parent->ScreenToClient(&place);
-    if (!m_dcBackground.Create(dc, client.Width(), client.Height()))
-        return;
-    int x = fromCorner ? 1 : place.left;
-    int y = fromCorner ? 0 : place.top;
-    m_dcBackground.GetDC()->BitBlt(0, 0, client.Width(), client.Height(), parentDC, x, y,
-                                   SRCCOPY);
-    m_bHasBackground = TRUE;
+    const POINT corner = {1, 0};
+    if (CopyParentBackground(*this, dc, parentDC, m_dcBackground, fromCorner ? &corner : nullptr))
+        m_bHasBackground = TRUE;
 }
 
 void CRButton::SetImages(const std::wstring& normal, const std::wstring& over,
@@ -208,10 +197,7 @@ void CRButton::SetState(int state)
 void CRButton::Redraw()
 {
     m_bDirty = 1;
-    if (CDC* dc = GetDC()) {
-        Paint(dc);
-        ReleaseDC(dc);
-    }
+    PaintNow(*this, [this](CDC* dc) { Paint(dc); });
 }
 
 void CRButton::OnPaint()
@@ -224,10 +210,8 @@ void CRButton::Paint(CDC* target)
 {
     CRect client;
     GetClientRect(&client);
-    if (m_dcFace.GetWidth() != client.Width() || m_dcFace.GetHeight() != client.Height()) {
-        m_dcFace.Create(target, client.Width(), client.Height());
+    if (FitSurface(m_dcFace, target, client.Width(), client.Height()))
         m_bDirty = 1;
-    }
     if (!m_dcFace.IsCreated())
         return;
     if (m_bDirty) {

@@ -1,5 +1,6 @@
 #include "ui/RImageNum.h"
 
+#include "ui/ControlPaint.h"
 #include "ui/DPIScale.h"
 #include "ui/LayeredWindow.h"
 #include "ui/SkinImage.h"
@@ -37,31 +38,13 @@ void CRImageNum::SetNumber(int number)
 
 void CRImageNum::SetBackground(CDC* parentDC)
 {
-    CDC* dc = GetDC();
-    if (!dc || !parentDC) {
-        if (dc)
-            ReleaseDC(dc);
-        return;
-    }
-    CRect client;
-    GetClientRect(&client);
-    CRect place;
-    GetWindowRect(&place);
-    if (CWnd* parent = GetParent())
-        parent->ScreenToClient(&place);
-    if (m_dcBackground.Create(dc, client.Width(), client.Height()))
-        m_dcBackground.GetDC()->BitBlt(0, 0, client.Width(), client.Height(), parentDC,
-                                       place.left, place.top, SRCCOPY);
-    ReleaseDC(dc);
+    PaintNow(*this, [&](CDC* dc) { CopyParentBackground(*this, dc, parentDC, m_dcBackground); });
 }
 
 void CRImageNum::Redraw()
 {
     m_bDirty = 1;
-    if (CDC* dc = GetDC()) {
-        Paint(dc);
-        ReleaseDC(dc);
-    }
+    PaintNow(*this, [this](CDC* dc) { Paint(dc); });
 }
 
 void CRImageNum::OnPaint()
@@ -88,10 +71,8 @@ void CRImageNum::Paint(CDC* target)
     CRect client;
     GetClientRect(&client);
     const int width = client.Width(), height = client.Height();
-    if (m_dcFace.GetWidth() != width || m_dcFace.GetHeight() != height) {
-        m_dcFace.Create(target, width, height);
+    if (FitSurface(m_dcFace, target, width, height))
         m_bDirty = 1;
-    }
     if (!m_dcFace.IsCreated())
         return;
     if (m_bDirty) {

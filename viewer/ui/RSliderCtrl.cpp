@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ui/ControlMessages.h"
+#include "ui/ControlPaint.h"
 #include "ui/LayeredWindow.h"
 #include "ui/NinePatch.h"
 #include "ui/SkinImage.h"
@@ -74,14 +75,7 @@ void CRSliderCtrl::Build(CDC* parentBackground)
     } else {
         DrawSkinImage(m_dcBar, m_pictures.bar);
         DrawSkinImage(m_dcBackground, m_pictures.background);
-        if (parentBackground && m_dcParent.Create(dc, cw, ch)) {
-            CRect place;
-            GetWindowRect(&place);
-            if (CWnd* parent = GetParent())
-                parent->ScreenToClient(&place);
-            m_dcParent.GetDC()->BitBlt(0, 0, cw, ch, parentBackground, place.left, place.top,
-                                       SRCCOPY);
-        }
+        CopyParentBackground(*this, dc, parentBackground, m_dcParent);
     }
     // The thumb is centred across the slider.
     const COffscreenDC& thumb = m_dcThumb[0];
@@ -131,10 +125,7 @@ void CRSliderCtrl::SetPos(float value)
 void CRSliderCtrl::Redraw()
 {
     m_bDirty = 1;
-    if (CDC* dc = GetDC()) {
-        Paint(dc);
-        ReleaseDC(dc);
-    }
+    PaintNow(*this, [this](CDC* dc) { Paint(dc); });
 }
 
 void CRSliderCtrl::OnPaint()
@@ -148,10 +139,8 @@ void CRSliderCtrl::Paint(CDC* target)
     GetClientRect(&m_rcClient);
     const int cw = m_rcClient.right - m_rcClient.left;
     const int ch = m_rcClient.bottom - m_rcClient.top;
-    if (m_dcComposite.GetWidth() != cw || m_dcComposite.GetHeight() != ch) {
-        m_dcComposite.Create(target, cw, ch);
+    if (FitSurface(m_dcComposite, target, cw, ch))
         m_bDirty = 1;
-    }
     if (!m_dcComposite.IsCreated())
         return;
     if (m_bDirty) {

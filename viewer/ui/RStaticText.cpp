@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "ui/ControlPaint.h"
 #include "ui/DPIScale.h"
 #include "ui/LayeredWindow.h"
 #include "ui/NinePatch.h"
@@ -33,13 +34,7 @@ void CRStaticText::SetBackground(const std::wstring& ninePatch, HFONT font,
         return;
     GetClientRect(&m_rcClient);
     CRect client = m_rcClient;
-    CRect place;
-    GetWindowRect(&place);
-    if (CWnd* parent = GetParent())
-        parent->ScreenToClient(&place);
-    if (parentBackground && m_dcBackground.Create(dc, client.Width(), client.Height()))
-        m_dcBackground.GetDC()->BitBlt(0, 0, client.Width(), client.Height(), parentBackground,
-                                       place.left, place.top, SRCCOPY);
+    CopyParentBackground(*this, dc, parentBackground, m_dcBackground);
     if (style) {
         {
             std::lock_guard<std::mutex> lock(m_csText);
@@ -126,10 +121,7 @@ void CRStaticText::OnSize(UINT type, int cx, int cy)
 void CRStaticText::Redraw()
 {
     m_bDirty = 1;
-    if (CDC* dc = GetDC()) {
-        Paint(dc);
-        ReleaseDC(dc);
-    }
+    PaintNow(*this, [this](CDC* dc) { Paint(dc); });
 }
 
 HFONT CRStaticText::Font()
@@ -153,10 +145,8 @@ void CRStaticText::Paint(CDC* target)
     GetClientRect(&m_rcClient);
     const int width = m_rcClient.right - m_rcClient.left;
     const int height = m_rcClient.bottom - m_rcClient.top;
-    if (m_dcComposite.GetWidth() != width || m_dcComposite.GetHeight() != height) {
-        m_dcComposite.Create(target, width, height);
+    if (FitSurface(m_dcComposite, target, width, height))
         m_bDirty = 1;
-    }
     if (!m_dcComposite.IsCreated())
         return;
     if (m_bDirty) {

@@ -15,18 +15,9 @@ using facetest::CountMismatches;
 constexpr uint32_t kGround = 0xFF3A5F7Cu;
 constexpr UINT kId = 1100;
 
-class Button : public ControlTest {
+class Button : public facetest::GroundTest {
 protected:
-    void SetUp() override
-    {
-        ControlTest::SetUp();
-        background = std::make_unique<CFace>(1200, 900, kGround);
-    }
-    void TearDown() override
-    {
-        background.reset();
-        ControlTest::TearDown();
-    }
+    Button() : GroundTest(kGround) {}
 
     // A play button at (x, y) design units, 86 x 86, with the parent background.
     void CreatePlay(CRButton& button, int x, int y, bool disabledPicture = true)
@@ -55,7 +46,6 @@ protected:
                           ShotPath("button_" + state + "_" + std::to_string(Percent()) + ".png"));
     }
 
-    std::unique_ptr<CFace> background;
 };
 
 TEST_P(Button, ShowsEachStatePictureAsThePointerMovesPressesAndLeaves)

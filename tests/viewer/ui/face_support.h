@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -96,5 +97,26 @@ int CountMismatches(const WindowPixels& window, int x, int y, const CFace& face,
         }
     return n;
 }
+
+// A control test whose parent background is a face of one colour, the ground.
+class GroundTest : public controltest::ControlTest {
+protected:
+    explicit GroundTest(uint32_t ground) : m_ground(ground) {}
+    void SetUp() override
+    {
+        ControlTest::SetUp();
+        background = std::make_unique<CFace>(1200, 900, m_ground);
+    }
+    void TearDown() override
+    {
+        background.reset();
+        ControlTest::TearDown();
+    }
+
+    std::unique_ptr<CFace> background;
+
+private:
+    uint32_t m_ground;
+};
 
 }  // namespace facetest

@@ -13,18 +13,9 @@ using facetest::CountMismatches;
 
 constexpr uint32_t kGround = 0xFF1F2A36u;
 
-class ImageNum : public ControlTest {
+class ImageNum : public facetest::GroundTest {
 protected:
-    void SetUp() override
-    {
-        ControlTest::SetUp();
-        background = std::make_unique<CFace>(1200, 900, kGround);
-    }
-    void TearDown() override
-    {
-        background.reset();
-        ControlTest::TearDown();
-    }
+    ImageNum() : GroundTest(kGround) {}
     void Create(CRImageNum& display)
     {
         ASSERT_TRUE(display.DPICreate(nullptr, L"", WS_CHILD | WS_VISIBLE, {20, 20, 92, 63},
@@ -52,7 +43,6 @@ protected:
         return CountMismatches(Read(display), 0, 0, face);
     }
 
-    std::unique_ptr<CFace> background;
 };
 
 TEST_P(ImageNum, ShowsThreeDigitsDashesAndIgnoresNumbersOutOfRange)

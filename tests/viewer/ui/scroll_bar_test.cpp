@@ -264,6 +264,23 @@ TEST_P(ScrollBar, DrawsTheTrackAndTheThumbOfEachLook)
     }
 }
 
+TEST_P(ScrollBar, TheWheelMovesNothingAndGoesOnToTheOwner)
+{
+    // The bars do not scroll by themselves: a wheel turned over a focused bar is passed on to
+    // its parent unhandled, and the thumb stays.
+    CRScrollBar bar;
+    Create(bar, false, 300);
+    bar.SetThumbInfo(1000, 300, 50);
+    const CRect before = bar.GetThumbRect();
+    bar.SetFocus();
+    POINT p = ScreenOf(bar, 7, 150);
+    pt::InjectWheel(p.x, p.y, -120);
+    pt::InjectWheel(p.x, p.y, 240);
+    Pump();
+    EXPECT_EQ(CRect(bar.GetThumbRect()), before);
+    EXPECT_TRUE(dialog.received.empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Scales, ScrollBar, ::testing::Values(100, 150), PercentName);
 
 }  // namespace

@@ -16,18 +16,9 @@ using facetest::CFace;
 
 constexpr uint32_t kGround = 0xFF202830u;
 
-class Slider : public ControlTest {
+class Slider : public facetest::GroundTest {
 protected:
-    void SetUp() override
-    {
-        ControlTest::SetUp();
-        background = std::make_unique<CFace>(1200, 900, kGround);
-    }
-    void TearDown() override
-    {
-        background.reset();
-        ControlTest::TearDown();
-    }
+    Slider() : GroundTest(kGround) {}
     void CreateSeek(CRSliderCtrl& slider, int width = 643)
     {
         ASSERT_TRUE(slider.DPICreate(nullptr, L"", WS_CHILD | WS_VISIBLE, {10, 100, 10 + width, 107},
@@ -50,7 +41,6 @@ protected:
         pos = std::clamp(pos, 0.0f, 100.0f);
         return long(std::floor(pos + 0.5f));
     }
-    std::unique_ptr<CFace> background;
 };
 
 TEST_P(Slider, PressesReportThePositionUnderThePointerAndDragsFollowIt)

@@ -33,12 +33,12 @@ protected:
     }
 };
 
-class StaticText : public ControlTest {
+class StaticText : public facetest::GroundTest {
 protected:
+    StaticText() : GroundTest(kGround) {}
     void SetUp() override
     {
-        ControlTest::SetUp();
-        background = std::make_unique<CFace>(1200, 900, kGround);
+        GroundTest::SetUp();
         LOGFONTW description = {};
         description.lfHeight = 13;
         description.lfWeight = FW_NORMAL;
@@ -47,8 +47,7 @@ protected:
     }
     void TearDown() override
     {
-        background.reset();
-        ControlTest::TearDown();
+        GroundTest::TearDown();
         DeleteObject(font);
     }
     void Create(CRStaticText& label, CWnd& parent, int x = 20, int y = 20)
@@ -81,7 +80,6 @@ protected:
         return face;
     }
 
-    std::unique_ptr<CFace> background;
     HFONT font = nullptr;
 };
 
