@@ -281,6 +281,24 @@ TEST_P(ScrollBar, TheWheelMovesNothingAndGoesOnToTheOwner)
     EXPECT_TRUE(dialog.received.empty());
 }
 
+TEST_P(ScrollBar, AShortThumbAtTheEndIsPaintedBeforeTheSecondArrow)
+{
+    // Its caps make a 2-pixel horizontal thumb 16 pixels long on the screen; at the end of the
+    // track it is painted back from the arrow instead of under it.
+    CRScrollBar_Hor bar;
+    Create(bar, true, 300);
+    EXPECT_EQ(bar.SetThumbInfo(10000, 100, 100), 287);
+    bar.Invalidate();
+    Pump();
+    Pixels shown = Read(bar);
+    const uint32_t track = shown.At(150, 7);
+    int thumb = 0;
+    for (int x = 13; x < 287; ++x)
+        thumb += (shown.At(x, 7) & 0xFFFFFF) != (track & 0xFFFFFF);
+    EXPECT_GE(thumb, 12);
+    EXPECT_NE(shown.At(275, 7) & 0xFFFFFF, track & 0xFFFFFF);
+}
+
 INSTANTIATE_TEST_SUITE_P(Scales, ScrollBar, ::testing::Values(100, 150), PercentName);
 
 }  // namespace
