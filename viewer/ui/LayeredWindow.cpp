@@ -33,3 +33,15 @@ LPCWSTR PopupWindowClass()
     return AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW, nullptr,
                                reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), nullptr);
 }
+
+BOOL RenewFace(CWnd& window, CDC* target, COffscreenDC& face, int& dirty)
+{
+    if (!dirty && face.IsCreated())
+        return FALSE;
+    CRect client;
+    window.GetClientRect(&client);
+    if (!face.Create(target, client.Width(), client.Height()))
+        return FALSE;
+    dirty = 0;
+    return TRUE;
+}

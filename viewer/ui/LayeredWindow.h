@@ -21,3 +21,9 @@ void BlendSurface(const COffscreenDC& target, int x, int y, int width, int heigh
 // The window class of the floating pop-ups and their balloons: redrawn on resizing, no cursor,
 // the window-colour brush, no icon. Registered once; the name lives as long as the process.
 LPCWSTR PopupWindowClass();
+
+// A floating control's composed picture is kept until a change marks it dirty: when the face is
+// missing or dirty it is made again, empty and client-sized, compatible with the target, dirty is
+// cleared and the answer is TRUE, so that the caller fills it. FALSE: push the face as it is (or,
+// when it could not be made, nothing).
+BOOL RenewFace(CWnd& window, CDC* target, COffscreenDC& face, int& dirty);

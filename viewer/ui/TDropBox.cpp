@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "ui/ControlPaint.h"
 #include "ui/DPIScale.h"
 #include "ui/LayeredWindow.h"
 #include "ui/NinePatch.h"
@@ -226,12 +227,7 @@ BOOL CTDropBox::PreTranslateMessage(MSG* msg)
 void CTDropBox::Recompose()
 {
     m_bDirty = 1;
-    if (!GetSafeHwnd())
-        return;
-    if (CDC* dc = GetDC()) {
-        Compose(dc);
-        ReleaseDC(dc);
-    }
+    PaintNow(*this, [this](CDC* dc) { Compose(dc); });
 }
 
 void CTDropBox::OnPaint()
@@ -244,11 +240,8 @@ void CTDropBox::Compose(CDC* target)
 {
     CRect client;
     GetClientRect(&client);
-    if (!m_dcComposite.IsCreated() || m_bDirty) {
-        m_bDirty = 0;
-        // A fresh, transparent picture: the background, the separators, then the rows.
-        if (!m_dcComposite.Create(target, client.Width(), client.Height()))
-            return;
+    // A fresh, transparent picture: the background, the separators, then the rows.
+    if (RenewFace(*this, target, m_dcComposite, m_bDirty)) {
         if (m_dcBack.IsCreated()) {
             CDC* dc = m_dcComposite.GetDC();
             if (m_dcBack.GetWidth() == client.Width())
