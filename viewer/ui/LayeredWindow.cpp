@@ -45,3 +45,16 @@ BOOL RenewFace(CWnd& window, CDC* target, COffscreenDC& face, int& dirty)
     dirty = 0;
     return TRUE;
 }
+
+void ComposePanel(CWnd& window, CDC* target, COffscreenDC& face, int& dirty,
+                  const COffscreenDC& background, void (*fill)(CWnd&, COffscreenDC&))
+{
+    if (RenewFace(window, target, face, dirty)) {
+        if (background.IsCreated())
+            face.GetDC()->BitBlt(0, 0, face.GetWidth(), face.GetHeight(), background.GetDC(), 0, 0,
+                                 SRCCOPY);
+        if (fill)
+            fill(window, face);
+    }
+    PushLayeredPicture(window, face);
+}

@@ -27,3 +27,8 @@ LPCWSTR PopupWindowClass();
 // cleared and the answer is TRUE, so that the caller fills it. FALSE: push the face as it is (or,
 // when it could not be made, nothing).
 BOOL RenewFace(CWnd& window, CDC* target, COffscreenDC& face, int& dirty);
+
+// The panels' face: when it is renewed, the background copied one to one at the client size, then
+// `fill` (when given) adds what changes; the face is pushed either way.
+void ComposePanel(CWnd& window, CDC* target, COffscreenDC& face, int& dirty,
+                  const COffscreenDC& background, void (*fill)(CWnd&, COffscreenDC&) = nullptr);

@@ -185,18 +185,14 @@ BOOL CTDropBriSpd::OnEraseBkgnd(CDC*)
 
 void CTDropBriSpd::Compose(CDC* target)
 {
-    CRect client;
-    GetClientRect(&client);
-    if (RenewFace(*this, target, m_dcComposite, m_bDirty)) {
-        if (m_dcBack.IsCreated())
-            m_dcComposite.GetDC()->BitBlt(0, 0, client.Width(), client.Height(), m_dcBack.GetDC(),
-                                          0, 0, SRCCOPY);
-        wchar_t rate[16];
-        std::swprintf(rate, 16, L"x%0.1f", double(m_fSpeed));
-        DrawPanelText(m_dcComposite, rate, m_hFont, ScaledRect(13, 94, 50, 109), RGB(139, 162, 191),
-                      1);
-    }
-    PushLayeredPicture(*this, m_dcComposite);
+    ComposePanel(*this, target, m_dcComposite, m_bDirty, m_dcBack,
+                 [](CWnd& window, COffscreenDC& face) {
+                     const auto& panel = static_cast<const CTDropBriSpd&>(window);
+                     wchar_t rate[16];
+                     std::swprintf(rate, 16, L"x%0.1f", double(panel.m_fSpeed));
+                     DrawPanelText(face, rate, panel.m_hFont, ScaledRect(13, 94, 50, 109),
+                                   RGB(139, 162, 191), 1);
+                 });
 }
 
 void CTDropBriSpd::PlaceChild(CWnd& child, int x, int y, int width, int height, bool show)

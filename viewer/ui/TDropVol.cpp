@@ -57,14 +57,7 @@ BOOL CTDropVol::OnEraseBkgnd(CDC*)
 
 void CTDropVol::Compose(CDC* target)
 {
-    CRect client;
-    GetClientRect(&client);
-    if (RenewFace(*this, target, m_dcComposite, m_bDirty)) {
-        if (m_dcBack.IsCreated())
-            m_dcComposite.GetDC()->BitBlt(0, 0, client.Width(), client.Height(), m_dcBack.GetDC(),
-                                          0, 0, SRCCOPY);
-    }
-    PushLayeredPicture(*this, m_dcComposite);
+    ComposePanel(*this, target, m_dcComposite, m_bDirty, m_dcBack);
 }
 
 void CTDropVol::OnShowWindow(BOOL show, UINT status)
