@@ -85,7 +85,10 @@ protected:
             received.push_back(r);
             if (onReceive)
                 onReceive(r);
-            if (message != WM_CLOSE && !mouse)
+            // A dialog that is asked to close decides itself; this one stays.
+            if (message == WM_CLOSE)
+                return 0;
+            if (!mouse)
                 return message == WM_COMMAND ? 0 : 1;
         }
         return CWnd::WindowProc(message, wParam, lParam);
@@ -152,23 +155,49 @@ inline std::string ShotPath(const std::string& name)
     return std::string(build ? build : "/tmp") + "/" + name;
 }
 
-// The real skin module and English texts at 100 percent, a pinned font, the manual clock and
-// the dialog stand-in at (0, 0), 1000 x 700.
+// What every video-window test runs in: GDI+, the real skin module and English texts at 100
+// percent, a pinned font and the manual clock. Undone by LeaveVideoWorld.
+inline void EnterVideoWorld(ULONG_PTR* gdiplusToken)
+{
+    Gdiplus::GdiplusStartupInput input;
+    ASSERT_EQ(Gdiplus::GdiplusStartup(gdiplusToken, &input, nullptr), Gdiplus::Ok);
+    pt::PinFontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+    pt::UseManualClock();
+    g_DPIScale.SetDPI(96);
+    g_hSkinModule = LoadLibraryW(KV_SKIN_MODULE);
+    ASSERT_NE(g_hSkinModule, nullptr);
+    ASSERT_TRUE(LoadLanguage(L"english"));
+}
+
+inline void LeaveVideoWorld(ULONG_PTR gdiplusToken)
+{
+    delete g_pNinePatch;
+    g_pNinePatch = nullptr;
+    pt::PinFontFile("");
+    Gdiplus::GdiplusShutdown(gdiplusToken);
+}
+
+// Runs the thread's messages through the framework's filter, as its loops do.
+inline void VideoWndTestPump()
+{
+    pt::PumpMessages([](MSG& msg) { return CWnd::WalkPreTranslateTree(nullptr, &msg) != 0; });
+}
+
+// The dialog stand-in at (0, 0), shown and active.
+inline void CreateStandIn(CDialogStandIn& dialog, int width, int height)
+{
+    ASSERT_TRUE(dialog.CreateEx(0, AfxRegisterWndClass(0), L"Dialog", WS_POPUP | WS_VISIBLE, 0, 0,
+                                width, height, nullptr, nullptr));
+    dialog.SetActiveWindow();
+}
+
+// The world above and the dialog stand-in, 1000 x 700.
 class VideoWndTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Gdiplus::GdiplusStartupInput input;
-        ASSERT_EQ(Gdiplus::GdiplusStartup(&m_token, &input, nullptr), Gdiplus::Ok);
-        pt::PinFontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
-        pt::UseManualClock();
-        g_DPIScale.SetDPI(96);
-        g_hSkinModule = LoadLibraryW(KV_SKIN_MODULE);
-        ASSERT_NE(g_hSkinModule, nullptr);
-        ASSERT_TRUE(LoadLanguage(L"english"));
-        ASSERT_TRUE(dialog.CreateEx(0, AfxRegisterWndClass(0), L"Dialog", WS_POPUP | WS_VISIBLE, 0,
-                                    0, 1000, 700, nullptr, nullptr));
-        dialog.SetActiveWindow();
+        EnterVideoWorld(&m_token);
+        CreateStandIn(dialog, 1000, 700);
         Pump();
     }
     void TearDown() override
@@ -177,16 +206,10 @@ protected:
         if (dialog.GetSafeHwnd())
             dialog.DestroyWindow();
         Pump();
-        delete g_pNinePatch;
-        g_pNinePatch = nullptr;
-        pt::PinFontFile("");
-        Gdiplus::GdiplusShutdown(m_token);
+        LeaveVideoWorld(m_token);
     }
 
-    static void Pump()
-    {
-        pt::PumpMessages([](MSG& msg) { return CWnd::WalkPreTranslateTree(nullptr, &msg) != 0; });
-    }
+    static void Pump() { VideoWndTestPump(); }
     static POINT ScreenOf(HWND window, int x, int y)
     {
         POINT point = {x, y};
