@@ -34,23 +34,10 @@ CFileAnalysis* g_pInstance = nullptr;
 int g_nInstanceUses = 0;
 
 // Formats one trace line ("%ls" for wide strings) and hands it to the debug log.
-void Trace(const wchar_t* format, ...)
+template <class... Args>
+void Trace(const wchar_t* format, Args... args)
 {
-    std::vector<wchar_t> buffer(512);
-    for (;;) {
-        va_list args;
-        va_start(args, format);
-        int written = std::vswprintf(buffer.data(), buffer.size(), format, args);
-        va_end(args);
-        if (written >= 0)
-            break;
-        if (buffer.size() >= 65536) {
-            buffer.back() = 0;  // a line this long is cut; the log drops it anyway
-            break;
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-    LogWrite(buffer.data());
+    LogWrite(FormatText(format, args...));
 }
 
 // Holds g_csExtractText for as long as it lives.

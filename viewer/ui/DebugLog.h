@@ -16,3 +16,7 @@ int LogOpen();
 int LogClose();
 // Takes one trace line (any thread); returns 1.
 int LogWrite(std::wstring line);
+
+// printf-style formatting into a wide string ("%ls" for wide strings), for trace lines and
+// the texts shown beside them. A result beyond 64 K characters is cut there.
+std::wstring FormatText(const wchar_t* format, ...);
