@@ -674,37 +674,31 @@ void CVideoMgr::SetupSubRendererSettings()
 
 HRESULT CVideoMgr::Play()
 {
-    if (!m_pGraph) {
-        Trace(L"CVideoMgr::Play");
-        return 0;
-    }
-    ComPtr<IMediaControl> control;
-    HRESULT hr = m_pGraph->QueryInterface(IID_PPV_ARGS(&control));
-    if (FAILED(hr))
-        return hr;
-    hr = control->Run();
-    Trace(L"CVideoMgr::Play");
-    if (FAILED(hr))
-        return hr;
-    m_nState = STATE_PLAY;
-    return 0;
+    return RunOrPause(true);
 }
 
 HRESULT CVideoMgr::Pause()
 {
+    return RunOrPause(false);
+}
+
+HRESULT CVideoMgr::RunOrPause(bool run)
+{
+    const wchar_t* trace = run ? L"CVideoMgr::Play" : L"CVideoMgr::Pause";
     if (!m_pGraph) {
-        Trace(L"CVideoMgr::Pause");
+        Trace(trace);
         return 0;
     }
     ComPtr<IMediaControl> control;
     HRESULT hr = m_pGraph->QueryInterface(IID_PPV_ARGS(&control));
     if (FAILED(hr))
         return hr;
-    hr = control->Pause();
-    Trace(L"CVideoMgr::Pause");
+    hr = run ? control->Run() : control->Pause();
+    Trace(trace);
+    // A graph that refused keeps the engine in the state it had.
     if (FAILED(hr))
         return hr;
-    m_nState = STATE_PAUSE;
+    m_nState = run ? STATE_PLAY : STATE_PAUSE;
     return 0;
 }
 

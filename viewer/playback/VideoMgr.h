@@ -170,6 +170,7 @@ private:
         int code;
     };
 
+    HRESULT RunOrPause(bool run);
     void BuildGraph(BOOL isMP4);
     void CreateFilter(REFCLSID clsid, REFIID iid, void** out, LPCWSTR label);
     void AddFilter(IBaseFilter* filter, LPCWSTR name);

@@ -17,12 +17,7 @@ class FilterFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/kv-engine-registry-XXXXXX";
-        m_home = mkdtemp(pattern);
-        platform::testing::SetHomeFolder(m_home);
-        platform::testing::AnswerMessageBoxes({});
         platform::testing::ClearShownMessageBoxes();
-        CFakeVideoRenderer::RegisterClass();
         windows.engine = &engine;
         engine.SetOwnerWnd(windows.owner);
         engine.SetVideoWnd(windows.main, windows.sub);
@@ -33,11 +28,8 @@ protected:
     {
         engine.Close();
         windows.engine = nullptr;
-        std::error_code error;
-        fs::remove_all(m_home, error);
     }
-
-    std::string m_home;
+    EngineWorld world;  // a registry of its own for each test
     TemporaryFolder folder;
     fs::path front;
     CVideoMgr engine;

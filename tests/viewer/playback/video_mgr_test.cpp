@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "EngineTesting.h"
@@ -22,22 +23,11 @@ namespace {
 
 class EngineEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/kv-engine-registry-XXXXXX";
-        m_home = mkdtemp(pattern);
-        platform::testing::SetHomeFolder(m_home);
-        platform::testing::AnswerMessageBoxes({});
-        CFakeVideoRenderer::RegisterClass();
-    }
-    void TearDown() override
-    {
-        std::error_code error;
-        fs::remove_all(m_home, error);
-    }
+    void SetUp() override { m_world = std::make_unique<EngineWorld>(); }
+    void TearDown() override { m_world.reset(); }
 
 private:
-    std::string m_home;
+    std::unique_ptr<EngineWorld> m_world;
 };
 
 const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new EngineEnvironment);
@@ -73,27 +63,17 @@ protected:
     IBaseFilter* Sub() { return engine.GetVideoRenderer(TRUE); }
     ComPtr<IFilterGraph> Graph() { return GraphOf(Main()); }
 
-    // The graph's position in media time.
-    LONGLONG Position()
+    // The graph's position and duration in media time; -1 without a graph.
+    LONGLONG GraphTime(HRESULT (STDMETHODCALLTYPE IMediaSeeking::*read)(LONGLONG*))
     {
         ComPtr<IMediaSeeking> seeking;
-        LONGLONG position = -1;
-        if (ComPtr<IFilterGraph> graph = Graph();
-            graph && SUCCEEDED(graph.As(&seeking))) {
-            seeking->GetCurrentPosition(&position);
-        }
-        return position;
+        LONGLONG time = -1;
+        if (ComPtr<IFilterGraph> graph = Graph(); graph && SUCCEEDED(graph.As(&seeking)))
+            (seeking.Get()->*read)(&time);
+        return time;
     }
-    LONGLONG Duration()
-    {
-        ComPtr<IMediaSeeking> seeking;
-        LONGLONG duration = -1;
-        if (ComPtr<IFilterGraph> graph = Graph();
-            graph && SUCCEEDED(graph.As(&seeking))) {
-            seeking->GetDuration(&duration);
-        }
-        return duration;
-    }
+    LONGLONG Position() { return GraphTime(&IMediaSeeking::GetCurrentPosition); }
+    LONGLONG Duration() { return GraphTime(&IMediaSeeking::GetDuration); }
 
     TemporaryFolder folder;
     CVideoMgr engine;
@@ -152,6 +132,31 @@ TEST_F(Engine, OpensEachKindOfRecordingWithItsChainsOnTheRightPins)
         EXPECT_EQ(engine.GetVideoTrackCount(), 0);
         EXPECT_FALSE(GraphOf(Main()));
     }
+}
+
+TEST_F(Engine, OpensAnAviRecordingThroughTheSplitterAndTheAudioWrapper)
+{
+    ComPtr<IBaseFilter> probe;
+    if (FAILED(CoCreateInstance(CLSID_AviSplitter, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(&probe)))) {
+        GTEST_SKIP() << "the layer has no AVI splitter yet";
+    }
+    // H.264, 16-bit PCM and a telemetry text stream: the text stream is no sound.
+    const fs::path avi = folder.Path() / "lines.avi";
+    fs::copy_file(Fixture("avi/lines.avi"), avi);
+    ASSERT_TRUE(Open(avi));
+    EXPECT_EQ(engine.GetVideoTrackCount(), 1);
+    EXPECT_TRUE(engine.HasAudio());
+    EXPECT_EQ(engine.GetDuration(), 3);
+    ComPtr<IFilterGraph> graph = Graph();
+    EXPECT_NE(FeedingPin(graph.Get(), L"DirectShow AVI Splitter"), L"");
+    EXPECT_NE(FeedingPin(graph.Get(), L"KV Video Decoder Main"), L"");
+    EXPECT_EQ(FeedingPin(graph.Get(), L"KV Video Decoder Sub"), L"");
+    if (InGraph(graph.Get(), L"Audio Renderer")) {
+        EXPECT_NE(FeedingPin(graph.Get(), L"ACM Audio Wrapper"), L"");
+        EXPECT_NE(FeedingPin(graph.Get(), L"Audio Renderer"), L"");
+    }
+    EXPECT_TRUE(platform::testing::ShownMessageBoxes().empty());
 }
 
 TEST_F(Engine, ReusesItsRenderersAndLeavesThemDetachedAfterClose)

@@ -73,6 +73,29 @@ private:
     std::filesystem::path m_path;
 };
 
+// The world an engine test runs in, for the life of the object: an empty registry in a new
+// folder (no filter class is registered), message boxes answered without a user, and the
+// stand-in video renderer registered unless the layer has a real one.
+class EngineWorld {
+public:
+    EngineWorld()
+    {
+        char pattern[] = "/tmp/kv-engine-registry-XXXXXX";
+        m_home = mkdtemp(pattern);
+        platform::testing::SetHomeFolder(m_home);
+        platform::testing::AnswerMessageBoxes({});
+        CFakeVideoRenderer::RegisterClass();
+    }
+    ~EngineWorld()
+    {
+        std::error_code error;
+        std::filesystem::remove_all(m_home, error);
+    }
+
+private:
+    std::string m_home;
+};
+
 // How many of the process's file descriptors are open on the file.
 inline int OpenDescriptors(const std::filesystem::path& file)
 {
