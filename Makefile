@@ -53,7 +53,11 @@ test-tsan: deps
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) $(CLANG) -DCMAKE_BUILD_TYPE=Release -DKV_TESTS=OFF >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
-	@for b in $(BENCH_BUILD)/bench/*; do [ -x "$$b" ] && "$$b" || exit 1; done; true
+	@status=0; \
+	for b in $(BENCH_BUILD)/bench/*_bench; do \
+	    [ -f "$$b" ] && [ -x "$$b" ] || continue; \
+	    echo "== $$(basename "$$b")"; "$$b" || status=1; \
+	done; exit $$status
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
