@@ -117,6 +117,37 @@ int CopyParameterSets(const BYTE* record, int size, BYTE* out, int capacity)
     return written;
 }
 
+// Whether the header leaves open something the tracks are described by: for a video stream its
+// size, frame rate, bit rate or decoder configuration; for a sound stream its sample rate, its
+// channel count or, for AAC, its decoder configuration; for any of them the duration, its own
+// and the file's.
+bool HeaderLeavesOpen(const AVFormatContext* format)
+{
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream* stream = format->streams[i];
+        if (!stream || !stream->codecpar)
+            continue;
+        const AVCodecParameters* par = stream->codecpar;
+        const bool video = par->codec_type == AVMEDIA_TYPE_VIDEO;
+        const bool audio = par->codec_type == AVMEDIA_TYPE_AUDIO;
+        if (!video && !audio)
+            continue;
+        if (stream->duration == AV_NOPTS_VALUE && format->duration == AV_NOPTS_VALUE)
+            return true;
+        if (video && (par->width <= 0 || par->height <= 0 || par->bit_rate <= 0 ||
+                      stream->avg_frame_rate.num <= 0 || stream->avg_frame_rate.den <= 0 ||
+                      !par->extradata || par->extradata_size <= 0)) {
+            return true;
+        }
+        if (audio && (par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0 ||
+                      (par->codec_id == AV_CODEC_ID_AAC &&
+                       (!par->extradata || par->extradata_size <= 0)))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 KVMP4SourceCore::KVMP4SourceCore()
@@ -180,9 +211,12 @@ bool KVMP4SourceCore::Open(const std::wstring& path)
     bool ok = m_format->iformat && m_format->iformat->name &&
               std::strncmp(m_format->iformat->name, "mov", 3) == 0;
     if (ok) {
-        // Fills in what the headers leave open (frame rates, bit rates); a file it cannot fully
-        // analyse may still play.
-        avformat_find_stream_info(m_format.get(), nullptr);
+        // The stream analysis decodes several pictures of the file, which costs far more than
+        // reading its header; it runs only to fill in what the header leaves open (sizes, frame
+        // and bit rates, sound parameters, durations). A file it cannot fully analyse may
+        // still play.
+        if (HeaderLeavesOpen(m_format.get()))
+            avformat_find_stream_info(m_format.get(), nullptr);
         ok = ScanTracks();
     }
     if (!ok) {
