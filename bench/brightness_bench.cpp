@@ -127,15 +127,21 @@ void BM_BrightnessFilter(benchmark::State& state)
     for (LONG i = 0; i < kPicture; ++i)
         picture[size_t(i)] = BYTE(i * 7 + i / 3840);
     g_brightness = int32_t(state.range(0));
+    // The source's allocator has one buffer: the picture is written into it once, so that the
+    // filter reads the same bytes from the same place at every delivery, as the plain copy does,
+    // and no write by the source warms the cache just before the filter runs.
+    BYTE* filled = nullptr;
     for (auto _ : state) {
         IMediaSample* sample = nullptr;
         source->m_pin.GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
         BYTE* data = nullptr;
         sample->GetPointer(&data);
-        // The source's own work is left out of the time: the filter reads what is there.
-        state.PauseTiming();
-        std::memcpy(data, picture.data(), picture.size());
-        state.ResumeTiming();
+        if (data != filled) {
+            state.PauseTiming();
+            std::memcpy(data, picture.data(), picture.size());
+            filled = data;
+            state.ResumeTiming();
+        }
         sample->SetActualDataLength(kPicture);
         source->m_pin.Deliver(sample);
         sample->Release();
