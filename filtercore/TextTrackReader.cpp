@@ -94,6 +94,14 @@ public:
         return true;
     }
 
+    // Asks the kernel to start reading `size` bytes at `offset` into the page cache and returns
+    // at once, so that reads of many scattered ranges reach the storage together instead of one
+    // after the other. Only a hint: a later ReadAt reads the bytes whatever became of it.
+    void Prefetch(int64_t offset, size_t size) const
+    {
+        posix_fadvise(m_fd, offset, static_cast<off_t>(size), POSIX_FADV_WILLNEED);
+    }
+
     // True when the file's top level holds a movie fragment: its samples are then indexed only
     // as the demultiplexer reaches them, so the index read at opening is not the whole track.
     // Only the few top-level box headers are read.
@@ -233,6 +241,15 @@ private:
 void ReadIndexedSamples(const RecordingInput& input, AVStream* stream, TextSink* sink)
 {
     const int entries = avformat_index_get_entries_count(stream);
+    // Text samples lie far apart, between the pictures: read from a card one by one, each would
+    // wait for the storage in turn. Every sample's read is started first, then each is taken.
+    for (int i = 0; i < entries; ++i) {
+        const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+        if (!entry || entry->pos < 0)
+            break;
+        if (static_cast<size_t>(entry->size) <= kMaxSampleBytes)
+            input.Prefetch(entry->pos, static_cast<size_t>(entry->size));
+    }
     for (int i = 0; i < entries; ++i) {
         const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
         if (!entry || entry->pos < 0)
