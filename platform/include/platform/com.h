@@ -1,7 +1,8 @@
-// COM: the interfaces every object and server speaks (IUnknown, IClassFactory, IStream, and the
-// declaration of IDispatch), how our code names interface ids, the one smart pointer that holds
-// references (ComPtr), apartments, object creation by class identifier, GUID text, global memory
-// and the stream over it, and the four exports of an in-process server library.
+// COM: the interfaces every object and server speaks (IUnknown, IClassFactory, IStream,
+// IDispatch and IDispatchEx with BSTR and VARIANT), how our code names interface ids, the one
+// smart pointer that holds references (ComPtr), apartments, object creation by class identifier,
+// GUID text, global memory and the stream over it, and the four exports of an in-process server
+// library.
 //
 // Apartments are counted but not modelled: there is no marshalling, and an object is called
 // directly on whichever thread calls it. Objects that several threads use guard themselves.
@@ -189,17 +190,142 @@ typedef IStream* LPSTREAM;
 DECLARE_INTERFACE_ID(IStream, IID_IStream);
 
 // ---------------------------------------------------------------------------------------------
-// Automation: what interfaces derived from IDispatch need to be declared
-//
-// BSTR is wide text. VARIANT, DISPPARAMS, EXCEPINFO and ITypeInfo are only named here; code
-// that passes arguments through Invoke defines them (with these tags).
+// Automation: BSTR, VARIANT and the argument blocks of IDispatch::Invoke
 
+// A BSTR points at wide text with a zero after it and its length in bytes stored in the 4 bytes
+// before it, so it may hold zeros of its own. A null BSTR counts as the empty string.
 typedef OLECHAR* BSTR;
 typedef LONG DISPID;
+typedef LONG SCODE;
+typedef double DOUBLE;
+typedef unsigned short VARTYPE;
+typedef short VARIANT_BOOL;
 struct ITypeInfo;
-typedef struct tagVARIANT VARIANT;
-typedef struct tagDISPPARAMS DISPPARAMS;
-typedef struct tagEXCEPINFO EXCEPINFO;
+struct IServiceProvider;
+
+#define VARIANT_TRUE ((VARIANT_BOOL)-1)
+#define VARIANT_FALSE ((VARIANT_BOOL)0)
+
+enum VARENUM : VARTYPE {
+    VT_EMPTY = 0,
+    VT_NULL = 1,
+    VT_I2 = 2,
+    VT_I4 = 3,
+    VT_R4 = 4,
+    VT_R8 = 5,
+    VT_BSTR = 8,
+    VT_DISPATCH = 9,
+    VT_ERROR = 10,
+    VT_BOOL = 11,
+    VT_VARIANT = 12,
+    VT_UNKNOWN = 13,
+    VT_I1 = 16,
+    VT_UI1 = 17,
+    VT_UI2 = 18,
+    VT_UI4 = 19,
+    VT_I8 = 20,
+    VT_UI8 = 21,
+    VT_INT = 22,
+    VT_UINT = 23,
+    VT_BYREF = 0x4000,
+};
+
+// One value of an automation call. The type tag says which member of the union holds it; with
+// VT_BYREF the member is a pointer to a value of the other bits' type, owned by whoever made
+// the VARIANT. VariantClear frees what a VARIANT owns: its BSTR or its interface reference.
+typedef struct tagVARIANT {
+    VARTYPE vt;
+    WORD wReserved1;
+    WORD wReserved2;
+    WORD wReserved3;
+    union {
+        LONGLONG llVal;
+        LONG lVal;
+        BYTE bVal;
+        SHORT iVal;
+        FLOAT fltVal;
+        DOUBLE dblVal;
+        VARIANT_BOOL boolVal;
+        SCODE scode;
+        BSTR bstrVal;
+        IUnknown* punkVal;
+        struct IDispatch* pdispVal;
+        INT intVal;
+        UINT uintVal;
+        ULONG ulVal;
+        LONG* plVal;
+        VARIANT_BOOL* pboolVal;
+        BSTR* pbstrVal;
+        struct tagVARIANT* pvarVal;
+        PVOID byref;
+        struct {
+            PVOID pvRecord;
+            PVOID pRecInfo;
+        } record;
+    };
+} VARIANT, VARIANTARG;
+static_assert(sizeof(VARIANT) == 8 + 2 * sizeof(void*), "VARIANT crosses COM interfaces");
+
+#define V_VT(v) ((v)->vt)
+#define V_I4(v) ((v)->lVal)
+#define V_R8(v) ((v)->dblVal)
+#define V_BOOL(v) ((v)->boolVal)
+#define V_BSTR(v) ((v)->bstrVal)
+#define V_DISPATCH(v) ((v)->pdispVal)
+#define V_UNKNOWN(v) ((v)->punkVal)
+
+// The arguments of an Invoke call, in reverse order: rgvarg[0] is the last argument. Named
+// arguments come first in rgvarg, with their ids in rgdispidNamedArgs (DISPID_PROPERTYPUT
+// names the value of a property put).
+typedef struct tagDISPPARAMS {
+    VARIANTARG* rgvarg;
+    DISPID* rgdispidNamedArgs;
+    UINT cArgs;
+    UINT cNamedArgs;
+} DISPPARAMS;
+
+// What an object tells about an exception its member raised (Invoke then answers
+// DISP_E_EXCEPTION); the caller frees the BSTRs.
+typedef struct tagEXCEPINFO {
+    WORD wCode;
+    WORD wReserved;
+    BSTR bstrSource;
+    BSTR bstrDescription;
+    BSTR bstrHelpFile;
+    DWORD dwHelpContext;
+    PVOID pvReserved;
+    HRESULT(STDMETHODCALLTYPE* pfnDeferredFillIn)(struct tagEXCEPINFO*);
+    SCODE scode;
+} EXCEPINFO;
+
+#define DISPATCH_METHOD 0x1
+#define DISPATCH_PROPERTYGET 0x2
+#define DISPATCH_PROPERTYPUT 0x4
+#define DISPATCH_PROPERTYPUTREF 0x8
+
+#define DISPID_UNKNOWN ((DISPID)-1)
+#define DISPID_VALUE ((DISPID)0)
+#define DISPID_PROPERTYPUT ((DISPID)-3)
+
+#define DISP_E_PARAMNOTFOUND ((HRESULT)0x80020004)
+#define DISP_E_TYPEMISMATCH ((HRESULT)0x80020005)
+#define DISP_E_EXCEPTION ((HRESULT)0x80020009)
+#define DISP_E_BADPARAMCOUNT ((HRESULT)0x8002000E)
+
+// BSTR allocation. SysAllocString copies a zero-terminated text (null for null);
+// SysAllocStringLen copies `length` characters (or leaves them zero when text is null) and adds
+// the zero. SysFreeString accepts null. SysStringLen is the length in characters, 0 for null.
+PLATFORM_API BSTR SysAllocString(const OLECHAR* text);
+PLATFORM_API BSTR SysAllocStringLen(const OLECHAR* text, UINT length);
+PLATFORM_API void SysFreeString(BSTR text);
+PLATFORM_API UINT SysStringLen(BSTR text);
+
+// VariantInit makes a VARIANT VT_EMPTY without looking at what it held. VariantClear frees
+// what it owns (a BSTR, an interface reference; nothing for VT_BYREF) and makes it VT_EMPTY.
+// VariantCopy clears the target and copies the source, with its own BSTR or reference.
+PLATFORM_API void VariantInit(VARIANTARG* variant);
+PLATFORM_API HRESULT VariantClear(VARIANTARG* variant);
+PLATFORM_API HRESULT VariantCopy(VARIANTARG* target, const VARIANTARG* source);
 
 #define DISP_E_MEMBERNOTFOUND ((HRESULT)0x80020003)
 #define DISP_E_UNKNOWNNAME ((HRESULT)0x80020006)
@@ -224,6 +350,29 @@ protected:
 };
 typedef IDispatch* LPDISPATCH;
 DECLARE_INTERFACE_ID(IDispatch, IID_IDispatch);
+
+DEFINE_GUID(IID_IDispatchEx, 0xA6EF9860, 0xC720, 0x11D0, 0x93, 0x37, 0x00, 0xA0, 0xC9, 0x0D, 0xCA,
+            0xA9);
+
+#define fdexNameCaseSensitive 0x00000001L
+#define fdexNameEnsure 0x00000002L
+#define fdexNameImplicit 0x00000004L
+#define fdexNameCaseInsensitive 0x00000008L
+
+// A dispatch object whose members can be added at run time, such as a script's objects.
+// GetDispID finds the id of a name (DISP_E_UNKNOWNNAME), and with fdexNameEnsure adds the
+// member when it is missing. InvokeEx is Invoke for those ids.
+struct IDispatchEx : IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE GetDispID(BSTR name, DWORD flags, DISPID* id) = 0;
+    virtual HRESULT STDMETHODCALLTYPE InvokeEx(DISPID id, LCID locale, WORD flags,
+                                               DISPPARAMS* params, VARIANT* result,
+                                               EXCEPINFO* exception,
+                                               IServiceProvider* caller) = 0;
+
+protected:
+    ~IDispatchEx() = default;
+};
+DECLARE_INTERFACE_ID(IDispatchEx, IID_IDispatchEx);
 
 namespace platform {
 

@@ -383,3 +383,12 @@ PLATFORM_API LSTATUS RegCloseKey(HKEY key);
 PLATFORM_API LPVOID CoTaskMemAlloc(SIZE_T size);
 PLATFORM_API void CoTaskMemFree(LPVOID memory);
 
+
+// ---------------------------------------------------------------------------------------------
+// Debug output
+
+// Hands a text to the debugger. There is no debugger here: the text is kept in a bounded
+// process-wide list that tests read (platform/testing.h), and written to standard error when
+// PLATFORM_DEBUG_OUTPUT is set.
+PLATFORM_API void OutputDebugStringW(LPCWSTR text);
+PLATFORM_API void OutputDebugStringA(LPCSTR text);

@@ -114,4 +114,19 @@ PLATFORM_API bool ReadScreenPixels(std::vector<uint32_t>* pixels, SIZE* size,
 // pixel or the file cannot be written (an existing file is then left as it was).
 PLATFORM_API bool SaveScreenPng(const std::string& path, const RECT* area = nullptr);
 
+// ---------------------------------------------------------------------------------------------
+// Debug output and the web browser
+
+// The texts handed to OutputDebugStringW/A, oldest first (the most recent 4096), and clearing them.
+PLATFORM_API std::vector<std::wstring> DebugStrings();
+PLATFORM_API void ClearDebugStrings();
+
+// How long one entry into a page's script (a script block, an execScript, a handler or a timer)
+// may run before it is stopped with an error; 2000 ms unless set. 0 restores the default.
+PLATFORM_API void SetScriptTimeBudget(DWORD milliseconds);
+
+// While set, the web browser's DWebBrowserEvents2 connection point refuses every sink
+// (CONNECT_E_CANNOTCONNECT), as a point does whose connections are used up.
+PLATFORM_API void RefuseBrowserEventSinks(bool refuse);
+
 }  // namespace platform::testing
