@@ -185,7 +185,7 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             double ms = run.GetAdjustedRealTime();
-            std::string name = run.benchmark_name();
+            std::string name = run.run_name.function_name;
             if (name == "BM_AddPolyLine")
                 g_ours[0] = ms;
             else if (name == "BM_AddPolyLineReference")

@@ -1,6 +1,8 @@
 // The 2D context of a page's canvas, drawn with Cairo into a DIB section.
 #include "Canvas.h"
 
+#include "Text.h"
+
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
@@ -81,43 +83,11 @@ double Clamp01(double v)
     return std::clamp(v, 0.0, 1.0);
 }
 
-// Cairo refuses text that is not UTF-8 (and its context then draws nothing more): every byte
-// that does not start a well-formed sequence of a scalar value becomes U+FFFD.
+// Cairo refuses text that is not UTF-8 (and its context then draws nothing more): what is not
+// well-formed text of scalar values becomes U+FFFD.
 std::string ValidUtf8(const std::string& text)
 {
-    std::string out;
-    out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        unsigned char c = text[i];
-        size_t length = c < 0x80         ? 1
-                        : (c >> 5) == 6  ? 2
-                        : (c >> 4) == 14 ? 3
-                        : (c >> 3) == 30 ? 4
-                                         : 0;
-        bool good = length > 0 && i + length <= text.size();
-        uint32_t code = length == 1   ? c
-                        : length == 2 ? c & 0x1F
-                        : length == 3 ? c & 0x0F
-                                      : c & 0x07;
-        for (size_t k = 1; good && k < length; ++k) {
-            unsigned char next = text[i + k];
-            good = (next & 0xC0) == 0x80;
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (good) {
-            static const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-            good = code >= least[length] && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
-        }
-        if (good) {
-            out.append(text, i, length);
-            i += length;
-        } else {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        }
-    }
-    return out;
+    return WideToUtf8(Utf8ToWide(text));
 }
 
 // Cairo keeps its fonts (and fontconfig's patterns behind them) in static caches, and the

@@ -113,6 +113,22 @@ BSTR Bstr(const std::string& utf8)
     return SysAllocStringLen(wide.data(), UINT(wide.size()));
 }
 
+// The element of a collection that item(name, ...) names: by position for a number, else the
+// first whose name or id is the text; null when none is.
+template <class Element, class Item>
+IDispatch* Pick(const VARIANT& name, const std::vector<std::shared_ptr<Item>>& items)
+{
+    LONG index;
+    if (IndexOf(name, &index))
+        return index >= 0 && size_t(index) < items.size() ? new Element(items[size_t(index)])
+                                                          : nullptr;
+    std::string wanted = NameOf(name);
+    for (auto& item : items)
+        if (!wanted.empty() && (item->name == wanted || item->id == wanted))
+            return new Element(item);
+    return nullptr;
+}
+
 // A form field: the members "value" (get and put), "name", "id" and "type" (get), matched
 // without regard to case as the page's object model matches them.
 class CInputElement final : public IDispatch {
@@ -206,19 +222,7 @@ public:
     {
         if (!element)
             return E_POINTER;
-        *element = nullptr;
-        LONG index;
-        if (IndexOf(name, &index)) {
-            if (index >= 0 && size_t(index) < m_form->fields.size())
-                *element = new CInputElement(m_form->fields[size_t(index)]);
-            return S_OK;
-        }
-        std::string wanted = NameOf(name);
-        for (auto& field : m_form->fields)
-            if (!wanted.empty() && (field->name == wanted || field->id == wanted)) {
-                *element = new CInputElement(field);
-                break;
-            }
+        *element = Pick<CInputElement>(name, m_form->fields);
         return S_OK;
     }
 
@@ -262,19 +266,7 @@ public:
         auto page = m_page.lock();
         if (!page)
             return E_FAIL;
-        auto& forms = page->Forms();
-        LONG index;
-        if (IndexOf(name, &index)) {
-            if (index >= 0 && size_t(index) < forms.size())
-                *element = new CFormElement(forms[size_t(index)]);
-            return S_OK;
-        }
-        std::string wanted = NameOf(name);
-        for (auto& form : forms)
-            if (!wanted.empty() && (form->name == wanted || form->id == wanted)) {
-                *element = new CFormElement(form);
-                break;
-            }
+        *element = Pick<CFormElement>(name, page->Forms());
         return S_OK;
     }
 

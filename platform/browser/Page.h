@@ -11,6 +11,7 @@
 
 #include "Canvas.h"
 #include "Html.h"
+#include "Text.h"
 #include "platform/browser.h"
 
 struct duk_hthread;
@@ -136,10 +137,5 @@ private:
 
 // The time budget of one entry into script (platform::testing::SetScriptTimeBudget).
 DWORD ScriptTimeBudget();
-
-// UTF-8 (also with surrogates encoded one by one, as the engine keeps them) to wide text and
-// back; bytes that are no such text become U+FFFD.
-std::wstring Utf8ToWide(const std::string& text);
-std::string WideToUtf8(const std::wstring& text);
 
 }  // namespace platform::browser
