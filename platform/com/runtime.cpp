@@ -1,5 +1,7 @@
 // The COM runtime: apartment counts, the system class table, the search for a class object
 // (system classes, then in-process servers registered under HKEY_CLASSES_ROOT) and GUID text.
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <atomic>
 #include <map>
@@ -74,16 +76,10 @@ public:
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override
-    {
-        return m_references.fetch_add(1, std::memory_order_relaxed) + 1;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return m_references.AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override
     {
-        ULONG left = m_references.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (left == 0)
-            delete this;
-        return left;
+        return m_references.Release([this] { delete this; });
     }
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override
@@ -104,7 +100,7 @@ private:
     ~SystemClassFactory() = default;
 
     const SystemClass m_class;
-    std::atomic<ULONG> m_references{1};
+    platform::RefCount m_references;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -161,6 +157,35 @@ std::wstring RegisteredServerPath(REFCLSID clsid)
     }
     RegCloseKey(key);
     return path;
+}
+
+// The system filters (file reader, AVI splitter, audio wrapper, sound and video renderers) live
+// in a module of their own beside this library, "libkvsysfilters.so", which registers its
+// classes when it is loaded. It is loaded once, at the first request for a class the table does
+// not hold, and stays loaded. A missing module leaves those classes unregistered.
+void LoadSystemFilterModule()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Dl_info info{};
+        if (!dladdr(reinterpret_cast<void*>(&LoadSystemFilterModule), &info) || !info.dli_fname)
+            return;
+        std::string path = info.dli_fname;
+        const size_t slash = path.rfind('/');
+        path = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
+               "libkvsysfilters.so";
+        dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    });
+}
+
+std::optional<SystemClass> FindSystemClass(REFCLSID clsid)
+{
+    SystemClassTable& table = SystemClasses();
+    std::lock_guard<std::mutex> guard(table.lock);
+    auto it = table.classes.find(clsid);
+    if (it == table.classes.end())
+        return std::nullopt;
+    return it->second;
 }
 
 HRESULT ServerClassObject(REFCLSID clsid, REFIID iid, LPVOID* object)
@@ -249,13 +274,10 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, LPVOID serverInfo, REFII
     if (!(context & CLSCTX_INPROC_SERVER))
         return REGDB_E_CLASSNOTREG;
 
-    std::optional<SystemClass> system;
-    {
-        SystemClassTable& table = SystemClasses();
-        std::lock_guard<std::mutex> guard(table.lock);
-        auto it = table.classes.find(clsid);
-        if (it != table.classes.end())
-            system = it->second;
+    std::optional<SystemClass> system = FindSystemClass(clsid);
+    if (!system) {
+        LoadSystemFilterModule();
+        system = FindSystemClass(clsid);
     }
     if (system) {
         // The factory starts with the one reference that QueryInterface trades for the

@@ -56,16 +56,10 @@ public:
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override
-    {
-        return m_references.fetch_add(1, std::memory_order_relaxed) + 1;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return m_references.AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override
     {
-        ULONG left = m_references.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (left == 0)
-            delete this;
-        return left;
+        return m_references.Release([this] { delete this; });
     }
 
     // ISequentialStream
@@ -279,7 +273,7 @@ private:
     }
 
     const std::shared_ptr<GlobalMemory> m_memory;
-    std::atomic<ULONG> m_references{1};
+    platform::RefCount m_references;
     std::mutex m_lock;
     ULONGLONG m_position;  // bytes from the start; guarded by m_lock
 };

@@ -39,16 +39,10 @@ public:
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override
-    {
-        return ULONG(m_cRef.fetch_add(1, std::memory_order_relaxed) + 1);
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return m_cRef.AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override
     {
-        LONG count = m_cRef.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (count == 0)
-            delete this;
-        return ULONG(count);
+        return m_cRef.Release([this] { delete this; });
     }
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override
@@ -85,7 +79,7 @@ public:
 private:
     ~CClassFactory() override = default;
 
-    std::atomic<LONG> m_cRef{0};
+    platform::RefCount m_cRef{0};
     const CFactoryTemplate* m_template;
 };
 

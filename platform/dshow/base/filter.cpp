@@ -324,15 +324,12 @@ HRESULT STDMETHODCALLTYPE CEnumPins::QueryInterface(REFIID iid, void** object)
 
 ULONG STDMETHODCALLTYPE CEnumPins::AddRef()
 {
-    return ULONG(m_cRef.fetch_add(1, std::memory_order_relaxed) + 1);
+    return m_cRef.AddRef();
 }
 
 ULONG STDMETHODCALLTYPE CEnumPins::Release()
 {
-    LONG count = m_cRef.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (count == 0)
-        delete this;
-    return ULONG(count);
+    return m_cRef.Release([this] { delete this; });
 }
 
 HRESULT STDMETHODCALLTYPE CEnumPins::Next(ULONG count, IPin** pins, ULONG* fetched)

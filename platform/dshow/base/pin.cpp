@@ -394,15 +394,12 @@ HRESULT STDMETHODCALLTYPE CEnumMediaTypes::QueryInterface(REFIID iid, void** obj
 
 ULONG STDMETHODCALLTYPE CEnumMediaTypes::AddRef()
 {
-    return ULONG(m_cRef.fetch_add(1, std::memory_order_relaxed) + 1);
+    return m_cRef.AddRef();
 }
 
 ULONG STDMETHODCALLTYPE CEnumMediaTypes::Release()
 {
-    LONG count = m_cRef.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (count == 0)
-        delete this;
-    return ULONG(count);
+    return m_cRef.Release([this] { delete this; });
 }
 
 HRESULT STDMETHODCALLTYPE CEnumMediaTypes::Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched)

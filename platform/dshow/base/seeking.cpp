@@ -69,3 +69,52 @@ HRESULT STDMETHODCALLTYPE CMediaTimeSeeking::ConvertTimeFormat(LONGLONG* target,
     *target = source;
     return S_OK;
 }
+
+HRESULT STDMETHODCALLTYPE CMediaTimeSeeking::GetStopPosition(LONGLONG* stop)
+{
+    return GetDuration(stop);
+}
+
+HRESULT STDMETHODCALLTYPE CMediaTimeSeeking::GetPositions(LONGLONG* current, LONGLONG* stop)
+{
+    HRESULT result = S_OK;
+    if (current)
+        result = GetCurrentPosition(current);
+    if (stop) {
+        HRESULT stopResult = GetStopPosition(stop);
+        if (SUCCEEDED(result))
+            result = FAILED(stopResult) ? stopResult : S_OK;
+    }
+    return FAILED(result) ? result : S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CMediaTimeSeeking::GetAvailable(LONGLONG* earliest, LONGLONG* latest)
+{
+    if (earliest)
+        *earliest = 0;
+    if (latest)
+        return GetDuration(latest);
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CMediaTimeSeeking::GetPreroll(LONGLONG* preroll)
+{
+    if (!preroll)
+        return E_POINTER;
+    *preroll = 0;
+    return S_OK;
+}
+
+HRESULT CMediaTimeSeeking::AbsoluteTarget(const LONGLONG* current, DWORD currentFlags,
+                                          LONGLONG* target)
+{
+    const DWORD positioning = currentFlags & AM_SEEKING_PositioningBitsMask;
+    if (positioning == AM_SEEKING_NoPositioning)
+        return S_FALSE;
+    if (!current || !target)
+        return E_POINTER;
+    if (positioning != AM_SEEKING_AbsolutePositioning)
+        return E_INVALIDARG;
+    *target = *current < 0 ? 0 : *current;
+    return S_OK;
+}

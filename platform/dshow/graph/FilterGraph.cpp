@@ -70,16 +70,10 @@ public:
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override
-    {
-        return m_references.fetch_add(1, std::memory_order_relaxed) + 1;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return m_references.AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override
     {
-        ULONG count = m_references.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (count == 0)
-            delete this;
-        return count;
+        return m_references.Release([this] { delete this; });
     }
 
     HRESULT STDMETHODCALLTYPE Next(ULONG count, IBaseFilter** filters, ULONG* fetched) override
@@ -153,7 +147,7 @@ private:
         m_position = 0;
     }
 
-    std::atomic<ULONG> m_references{1};
+    platform::RefCount m_references;
     ComPtr<IFilterGraph> m_graph;  // keeps m_owner alive
     CFilterGraph* m_owner;
     std::mutex m_lock;
@@ -241,15 +235,12 @@ HRESULT STDMETHODCALLTYPE CFilterGraph::QueryInterface(REFIID iid, void** object
 
 ULONG STDMETHODCALLTYPE CFilterGraph::AddRef()
 {
-    return m_references.fetch_add(1, std::memory_order_relaxed) + 1;
+    return m_references.AddRef();
 }
 
 ULONG STDMETHODCALLTYPE CFilterGraph::Release()
 {
-    ULONG count = m_references.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (count == 0)
-        delete this;
-    return count;
+    return m_references.Release([this] { delete this; });
 }
 
 HRESULT STDMETHODCALLTYPE CFilterGraph::GetClassID(CLSID* classID)

@@ -296,7 +296,7 @@ private:
     void CancelPendingPause();
     void CueLoop();
 
-    std::atomic<ULONG> m_references{1};
+    platform::RefCount m_references;
 
     std::recursive_mutex m_lock;
     std::vector<Member> m_members;          // guarded by m_lock, in order of addition

@@ -62,15 +62,12 @@ HRESULT STDMETHODCALLTYPE CSystemClock::QueryInterface(REFIID iid, void** object
 
 ULONG STDMETHODCALLTYPE CSystemClock::AddRef()
 {
-    return m_references.fetch_add(1, std::memory_order_relaxed) + 1;
+    return m_references.AddRef();
 }
 
 ULONG STDMETHODCALLTYPE CSystemClock::Release()
 {
-    ULONG count = m_references.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (count == 0)
-        delete this;
-    return count;
+    return m_references.Release([this] { delete this; });
 }
 
 REFERENCE_TIME CSystemClock::Now()

@@ -55,7 +55,7 @@ private:
 
     void AdviseLoop();
 
-    std::atomic<ULONG> m_references{1};
+    platform::RefCount m_references;
 
     std::mutex m_lock;
     std::condition_variable m_changed;  // a request came or went, or the clock ends

@@ -8,6 +8,7 @@
 // directly on whichever thread calls it. Objects that several threads use guard themselves.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <type_traits>
 #include <utility>
@@ -382,6 +383,31 @@ void** PpvArgs(T** pointer)
     static_assert(std::is_base_of_v<IUnknown, T>, "IID_PPV_ARGS needs a COM interface pointer");
     return reinterpret_cast<void**>(pointer);
 }
+
+// The reference count of a COM object that is not aggregated. It starts at `initial`, the
+// reference its creator holds. Release gives the count left and, when that is 0, calls
+// `destroy` (a lambda of the object's own, which may reach a private destructor):
+//     ULONG Release() override { return m_references.Release([this] { delete this; }); }
+// Safe on any thread.
+class RefCount {
+public:
+    explicit RefCount(ULONG initial = 1) : m_count(initial) {}
+    RefCount(const RefCount&) = delete;
+    RefCount& operator=(const RefCount&) = delete;
+
+    ULONG AddRef() { return m_count.fetch_add(1, std::memory_order_relaxed) + 1; }
+    template <class Destroy>
+    ULONG Release(Destroy destroy)
+    {
+        const ULONG left = m_count.fetch_sub(1, std::memory_order_acq_rel) - 1;
+        if (left == 0)
+            destroy();
+        return left;
+    }
+
+private:
+    std::atomic<ULONG> m_count;
+};
 
 }  // namespace platform
 

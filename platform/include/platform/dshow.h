@@ -900,3 +900,120 @@ protected:
     ~IAMFilterMiscFlags() = default;
 };
 DECLARE_INTERFACE_ID(IAMFilterMiscFlags, IID_IAMFilterMiscFlags);
+
+// =============================================================================================
+// The system filters: the async file reader, the AVI splitter, the audio wrapper, the sound
+// renderer and the windowless video mixing renderer. Each is a class of the layer that
+// CoCreateInstance makes by these identifiers.
+
+#include "platform/user.h"  // HWND, for the video renderer's clipping window
+
+DEFINE_GUID(CLSID_AsyncReader, 0xE436EBB5, 0x524F, 0x11CE, 0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7,
+            0x70);
+DEFINE_GUID(CLSID_AviSplitter, 0x1B544C20, 0xFD0B, 0x11CE, 0x8C, 0x63, 0x00, 0xAA, 0x00, 0x44, 0xB5,
+            0x1E);
+DEFINE_GUID(CLSID_ACMWrapper, 0x6A08CF80, 0x0E18, 0x11CF, 0xA2, 0x4D, 0x00, 0x20, 0xAF, 0xD7, 0x97,
+            0x67);
+DEFINE_GUID(CLSID_DSoundRender, 0x79376820, 0x07D0, 0x11CF, 0xA2, 0x4D, 0x00, 0x20, 0xAF, 0xD7,
+            0x97, 0x67);
+DEFINE_GUID(CLSID_VideoMixingRenderer9, 0x51B4ABF3, 0x748F, 0x4E3B, 0xA2, 0x76, 0xC8, 0x28, 0x33,
+            0x0E, 0x92, 0x6A);
+
+// A byte stream: what the file reader's output pin carries and the AVI splitter's input takes.
+DEFINE_GUID(MEDIATYPE_Stream, 0xE436EB83, 0x524F, 0x11CE, 0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7,
+            0x70);
+DEFINE_GUID(MEDIASUBTYPE_Avi, 0xE436EB88, 0x524F, 0x11CE, 0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7,
+            0x70);
+DEFINE_GUID(MEDIATYPE_Text, 0x73747874, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B,
+            0x71);
+
+DEFINE_GUID(IID_IAsyncReader, 0x56A868AA, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7,
+            0x70);
+DEFINE_GUID(IID_IVMRFilterConfig9, 0x5A804648, 0x4F66, 0x4867, 0x9C, 0x43, 0x4F, 0x5C, 0x82, 0x2C,
+            0xF1, 0xB8);
+DEFINE_GUID(IID_IVMRWindowlessControl9, 0x8F537D09, 0xF85E, 0x4414, 0xB2, 0x3B, 0x50, 0x2E, 0x54,
+            0xC7, 0x99, 0x27);
+
+// Reading a byte stream by position. Positions and lengths are bytes, carried in the
+// sample's times as bytes times 10,000,000 (a sample's start time is its position). Request
+// queues a read into a sample (whose buffer must hold the length) and returns at once;
+// WaitForNext hands back the next finished request (its sample and the `user` value given with
+// it) with the read's result: S_OK, S_FALSE when the stream ended before the length (the
+// sample's actual length says how much was read), VFW_E_TIMEOUT when none finished within the
+// milliseconds, VFW_E_WRONG_STATE while flushing (every queued request comes back with it).
+// SyncRead reads at any position and length; SyncReadAligned reads into a sample like Request
+// and waits. Length gives the stream's total and available bytes (S_OK: all there).
+// BeginFlush makes WaitForNext return at once and new requests fail until EndFlush.
+struct IAsyncReader : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE RequestAllocator(IMemAllocator* preferred,
+                                                       ALLOCATOR_PROPERTIES* props,
+                                                       IMemAllocator** actual) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Request(IMediaSample* sample, DWORD_PTR user) = 0;
+    virtual HRESULT STDMETHODCALLTYPE WaitForNext(DWORD timeout, IMediaSample** sample,
+                                                  DWORD_PTR* user) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SyncReadAligned(IMediaSample* sample) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SyncRead(LONGLONG position, LONG length, BYTE* buffer) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Length(LONGLONG* total, LONGLONG* available) = 0;
+    virtual HRESULT STDMETHODCALLTYPE BeginFlush() = 0;
+    virtual HRESULT STDMETHODCALLTYPE EndFlush() = 0;
+
+protected:
+    ~IAsyncReader() = default;
+};
+DECLARE_INTERFACE_ID(IAsyncReader, IID_IAsyncReader);
+
+// Rendering modes of the video mixing renderer.
+#define VMR9Mode_Windowed 0x1
+#define VMR9Mode_Windowless 0x2
+#define VMR9Mode_Renderless 0x4
+
+// Aspect ratio modes: stretch the picture over the destination, or keep its shape inside it
+// with black bars.
+#define VMR_ARMODE_NONE 0
+#define VMR_ARMODE_LETTER_BOX 1
+
+struct IVMRImageCompositor9;
+
+// The renderer's configuration, before its input connects: the rendering mode (windowless is
+// the one offered; VFW_E_WRONG_STATE once connected in another mode) and the number of input
+// streams (1 here; the mixer's further streams are not offered).
+struct IVMRFilterConfig9 : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE SetImageCompositor(IVMRImageCompositor9* compositor) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetNumberOfStreams(DWORD streams) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetNumberOfStreams(DWORD* streams) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetRenderingPrefs(DWORD prefs) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetRenderingPrefs(DWORD* prefs) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetRenderingMode(DWORD mode) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetRenderingMode(DWORD* mode) = 0;
+
+protected:
+    ~IVMRFilterConfig9() = default;
+};
+DECLARE_INTERFACE_ID(IVMRFilterConfig9, IID_IVMRFilterConfig9);
+
+// The windowless renderer's picture: painted into the clipping window's client area at the
+// destination rectangle (client pixels), from the source rectangle of the video (video
+// pixels; the whole picture by default). GetCurrentImage hands out a CoTaskMemAlloc'd packed
+// bitmap (BITMAPINFOHEADER, then 32-bit bottom-up pixels) of the picture last shown.
+struct IVMRWindowlessControl9 : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetNativeVideoSize(LONG* width, LONG* height,
+                                                         LONG* aspectWidth,
+                                                         LONG* aspectHeight) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetMinIdealVideoSize(LONG* width, LONG* height) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetMaxIdealVideoSize(LONG* width, LONG* height) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetVideoPosition(const RECT* source,
+                                                       const RECT* destination) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetVideoPosition(RECT* source, RECT* destination) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetAspectRatioMode(DWORD* mode) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetAspectRatioMode(DWORD mode) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetVideoClippingWindow(HWND window) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RepaintVideo(HWND window, HDC dc) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DisplayModeChanged() = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetCurrentImage(BYTE** dib) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetBorderColor(COLORREF color) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetBorderColor(COLORREF* color) = 0;
+
+protected:
+    ~IVMRWindowlessControl9() = default;
+};
+DECLARE_INTERFACE_ID(IVMRWindowlessControl9, IID_IVMRWindowlessControl9);

@@ -125,13 +125,6 @@ HRESULT STDMETHODCALLTYPE CTestStream::GetDuration(LONGLONG* duration)
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CTestStream::GetStopPosition(LONGLONG* stop)
-{
-    if (!stop)
-        return E_POINTER;
-    *stop = m_duration;
-    return S_OK;
-}
 
 HRESULT STDMETHODCALLTYPE CTestStream::GetCurrentPosition(LONGLONG*)
 {
@@ -172,14 +165,6 @@ HRESULT STDMETHODCALLTYPE CTestStream::GetPositions(LONGLONG* current, LONGLONG*
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CTestStream::GetAvailable(LONGLONG* earliest, LONGLONG* latest)
-{
-    if (earliest)
-        *earliest = 0;
-    if (latest)
-        *latest = m_duration;
-    return S_OK;
-}
 
 HRESULT STDMETHODCALLTYPE CTestStream::SetRate(double rate)
 {
@@ -202,13 +187,6 @@ HRESULT STDMETHODCALLTYPE CTestStream::GetRate(double* rate)
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CTestStream::GetPreroll(LONGLONG* preroll)
-{
-    if (!preroll)
-        return E_POINTER;
-    *preroll = 0;
-    return S_OK;
-}
 
 // ---------------------------------------------------------------------------------------------
 // CTestSource

@@ -714,7 +714,7 @@ public:
 private:
     ~CEnumPins();
 
-    std::atomic<LONG> m_cRef{1};
+    platform::RefCount m_cRef;
     CBaseFilter* m_pFilter;  // counted
     std::mutex m_lock;
     int m_position = 0;  // guarded by m_lock
@@ -737,7 +737,7 @@ public:
 private:
     ~CEnumMediaTypes();
 
-    std::atomic<LONG> m_cRef{1};
+    platform::RefCount m_cRef;
     CBasePin* m_pPin;  // counted
     std::mutex m_lock;
     int m_position = 0;  // guarded by m_lock
@@ -977,6 +977,21 @@ public:
     // one), else E_INVALIDARG.
     HRESULT STDMETHODCALLTYPE ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat,
                                                 LONGLONG source, const GUID* sourceFormat) override;
+    // The stop position is the duration (GetDuration).
+    HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG* stop) override;
+    // GetCurrentPosition and GetStopPosition for the pointers given (either may be null);
+    // S_OK, or the first of the two answers that failed.
+    HRESULT STDMETHODCALLTYPE GetPositions(LONGLONG* current, LONGLONG* stop) override;
+    // From 0 to the duration: the whole stream is at hand.
+    HRESULT STDMETHODCALLTYPE GetAvailable(LONGLONG* earliest, LONGLONG* latest) override;
+    // 0: nothing is played before the start position.
+    HRESULT STDMETHODCALLTYPE GetPreroll(LONGLONG* preroll) override;
+
+    // The current position that SetPositions asks for, for a pin that takes absolute positions
+    // only: S_OK with *target (negative positions become 0), S_FALSE when the current position
+    // is not to change, E_POINTER without a position, E_INVALIDARG for relative or incremental
+    // positioning.
+    static HRESULT AbsoluteTarget(const LONGLONG* current, DWORD currentFlags, LONGLONG* target);
 
 protected:
     const DWORD m_dwSeekingCaps;

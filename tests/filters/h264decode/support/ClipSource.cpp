@@ -101,10 +101,6 @@ HRESULT STDMETHODCALLTYPE CClipStream::GetDuration(LONGLONG* duration)
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CClipStream::GetStopPosition(LONGLONG* stop)
-{
-    return GetDuration(stop);
-}
 
 HRESULT STDMETHODCALLTYPE CClipStream::GetCurrentPosition(LONGLONG* current)
 {
@@ -114,17 +110,14 @@ HRESULT STDMETHODCALLTYPE CClipStream::GetCurrentPosition(LONGLONG* current)
 HRESULT STDMETHODCALLTYPE CClipStream::SetPositions(LONGLONG* current, DWORD currentFlags,
                                                     LONGLONG* stop, DWORD stopFlags)
 {
-    if ((currentFlags & AM_SEEKING_PositioningBitsMask) == AM_SEEKING_NoPositioning)
-        return S_OK;
-    if (!current)
-        return E_POINTER;
-    if ((currentFlags & AM_SEEKING_PositioningBitsMask) != AM_SEEKING_AbsolutePositioning) {
-        return E_INVALIDARG;
-    }
+    LONGLONG position = 0;
+    const HRESULT asked = AbsoluteTarget(current, currentFlags, &position);
+    if (asked != S_OK)
+        return asked == S_FALSE ? S_OK : asked;
     // The key frame at or before the position.
     size_t first = 0;
     for (size_t i = 0; i < m_clip.samples.size(); ++i) {
-        if (m_clip.samples[i].start > *current)
+        if (m_clip.samples[i].start > position)
             break;
         if (m_clip.samples[i].sync)
             first = i;
@@ -138,9 +131,9 @@ HRESULT STDMETHODCALLTYPE CClipStream::SetPositions(LONGLONG* current, DWORD cur
         Stop();
     }
     {
-        CAutoLock position(&m_positionLock);
+        CAutoLock guard(&m_positionLock);
         m_next = first;
-        m_seekStart = *current;
+        m_seekStart = position;
     }
     if (streaming) {
         DeliverEndFlush();
@@ -160,14 +153,6 @@ HRESULT STDMETHODCALLTYPE CClipStream::GetPositions(LONGLONG* current, LONGLONG*
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CClipStream::GetAvailable(LONGLONG* earliest, LONGLONG* latest)
-{
-    if (earliest)
-        *earliest = 0;
-    if (latest)
-        GetDuration(latest);
-    return S_OK;
-}
 
 HRESULT STDMETHODCALLTYPE CClipStream::SetRate(double rate)
 {
@@ -182,12 +167,5 @@ HRESULT STDMETHODCALLTYPE CClipStream::GetRate(double* rate)
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CClipStream::GetPreroll(LONGLONG* preroll)
-{
-    if (!preroll)
-        return E_POINTER;
-    *preroll = 0;
-    return S_OK;
-}
 
 }  // namespace h264test

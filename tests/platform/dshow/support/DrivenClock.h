@@ -29,13 +29,10 @@ public:
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return m_references.AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override
     {
-        const ULONG count = --m_references;
-        if (count == 0)
-            delete this;
-        return count;
+        return m_references.Release([this] { delete this; });
     }
 
     HRESULT STDMETHODCALLTYPE GetTime(REFERENCE_TIME* time) override
@@ -105,7 +102,7 @@ private:
     };
     ~CDrivenClock() = default;
 
-    std::atomic<ULONG> m_references{1};
+    platform::RefCount m_references;
     std::mutex m_lock;
     REFERENCE_TIME m_now;             // guarded by m_lock
     DWORD_PTR m_lastCookie = 0;       // guarded by m_lock

@@ -435,15 +435,12 @@ HRESULT STDMETHODCALLTYPE CEventRecorder::QueryInterface(REFIID iid, void** obje
 
 ULONG STDMETHODCALLTYPE CEventRecorder::AddRef()
 {
-    return ULONG(++m_cRef);
+    return m_cRef.AddRef();
 }
 
 ULONG STDMETHODCALLTYPE CEventRecorder::Release()
 {
-    LONG count = --m_cRef;
-    if (count == 0)
-        delete this;
-    return ULONG(count);
+    return m_cRef.Release([this] { delete this; });
 }
 
 HRESULT STDMETHODCALLTYPE CEventRecorder::Notify(LONG eventCode, LONG_PTR param1, LONG_PTR param2)

@@ -190,7 +190,7 @@ public:
 private:
     ~CEventRecorder() = default;
 
-    std::atomic<LONG> m_cRef{0};
+    platform::RefCount m_cRef{0};
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::vector<Event> m_events;  // guarded by m_lock

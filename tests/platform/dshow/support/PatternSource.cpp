@@ -198,10 +198,6 @@ HRESULT STDMETHODCALLTYPE CPatternStream::GetDuration(LONGLONG* duration)
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CPatternStream::GetStopPosition(LONGLONG* stop)
-{
-    return GetDuration(stop);
-}
 
 HRESULT STDMETHODCALLTYPE CPatternStream::GetCurrentPosition(LONGLONG* current)
 {
@@ -215,14 +211,11 @@ HRESULT STDMETHODCALLTYPE CPatternStream::GetCurrentPosition(LONGLONG* current)
 HRESULT STDMETHODCALLTYPE CPatternStream::SetPositions(LONGLONG* current, DWORD currentFlags,
                                                        LONGLONG* stop, DWORD stopFlags)
 {
-    if ((currentFlags & AM_SEEKING_PositioningBitsMask) == AM_SEEKING_NoPositioning)
-        return S_OK;
-    if (!current)
-        return E_POINTER;
-    if ((currentFlags & AM_SEEKING_PositioningBitsMask) != AM_SEEKING_AbsolutePositioning) {
-        return E_INVALIDARG;
-    }
-    const LONGLONG target = *current < 0 ? 0 : *current / m_options.frameDuration;
+    LONGLONG position = 0;
+    const HRESULT asked = AbsoluteTarget(current, currentFlags, &position);
+    if (asked != S_OK)
+        return asked == S_FALSE ? S_OK : asked;
+    const LONGLONG target = position / m_options.frameDuration;
     // The restart of a source pin: flush downstream and stop the loop first, so that nothing of
     // the new position goes into the flush; then move, end the flush and play again.
     CAutoLock lock(m_pFilter->pStateLock());
@@ -243,23 +236,7 @@ HRESULT STDMETHODCALLTYPE CPatternStream::SetPositions(LONGLONG* current, DWORD 
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CPatternStream::GetPositions(LONGLONG* current, LONGLONG* stop)
-{
-    if (current)
-        GetCurrentPosition(current);
-    if (stop)
-        GetStopPosition(stop);
-    return S_OK;
-}
 
-HRESULT STDMETHODCALLTYPE CPatternStream::GetAvailable(LONGLONG* earliest, LONGLONG* latest)
-{
-    if (earliest)
-        *earliest = 0;
-    if (latest)
-        GetDuration(latest);
-    return S_OK;
-}
 
 HRESULT STDMETHODCALLTYPE CPatternStream::SetRate(double rate)
 {
@@ -279,12 +256,5 @@ HRESULT STDMETHODCALLTYPE CPatternStream::GetRate(double* rate)
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CPatternStream::GetPreroll(LONGLONG* preroll)
-{
-    if (!preroll)
-        return E_POINTER;
-    *preroll = 0;
-    return S_OK;
-}
 
 }  // namespace dshowtest

@@ -54,15 +54,11 @@ public:
 
     // IMediaSeeking
     HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG* duration) override;
-    HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG* stop) override;
     HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG* current) override;
     HRESULT STDMETHODCALLTYPE SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
                                            DWORD stopFlags) override;
-    HRESULT STDMETHODCALLTYPE GetPositions(LONGLONG* current, LONGLONG* stop) override;
-    HRESULT STDMETHODCALLTYPE GetAvailable(LONGLONG* earliest, LONGLONG* latest) override;
     HRESULT STDMETHODCALLTYPE SetRate(double rate) override;
     HRESULT STDMETHODCALLTYPE GetRate(double* rate) override;
-    HRESULT STDMETHODCALLTYPE GetPreroll(LONGLONG* preroll) override;
 
     // What happened, safe on any thread.
     int ThreadCreates();
