@@ -41,6 +41,8 @@
 // serialises all registry calls.
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <cwctype>
@@ -691,6 +693,9 @@ Value* FindValue(Section& key, const std::wstring& name)
 std::mutex g_lock;              // serialises every registry call within the process
 std::string g_homeOverride;     // guarded by g_lock; set by testing::SetHomeFolder
 bool g_homeOverridden = false;  // guarded by g_lock
+// Guarded by g_lock; set by testing::DieDuringNextRegistryWrite: the bytes of the next
+// rewrite written before the process kills itself, SIZE_MAX for none.
+size_t g_dieAfterBytes = SIZE_MAX;
 
 std::string HomeFolder()
 {
@@ -845,6 +850,10 @@ LSTATUS ModifyHive(Hive hive, const std::function<LSTATUS(Document&, bool*)>& ch
             open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600)};
         if (file.fd < 0)
             return ErrorFromErrno(errno, ERROR_CANTWRITE);
+        if (g_dieAfterBytes != SIZE_MAX) {
+            WriteAll(file.fd, output.substr(0, std::min(g_dieAfterBytes, output.size())));
+            kill(getpid(), SIGKILL);
+        }
         if (!WriteAll(file.fd, output) || fsync(file.fd) != 0) {
             LSTATUS failure = ErrorFromErrno(errno, ERROR_CANTWRITE);
             unlink(temporary.c_str());
@@ -978,6 +987,12 @@ void SetHomeFolder(const std::string& folder)
     std::lock_guard<std::mutex> guard(g_lock);
     g_homeOverride = folder;
     g_homeOverridden = true;
+}
+
+void DieDuringNextRegistryWrite(size_t bytes)
+{
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_dieAfterBytes = bytes;
 }
 
 }  // namespace testing

@@ -4,11 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <thread>
 
 #include "Recordings.h"
@@ -799,55 +804,116 @@ TEST(KVMP4SourceCore, PathsOutsideAsciiOpen)
     fs::remove_all(folder);
 }
 
-// Starts, seeks, halts and resumes a core over and over while two pins pull; run under
-// ThreadSanitizer it shows the locking, and anywhere it shows that no wait is left hanging.
+// Seeks, halts, resumes, stops and starts a core round after round while two pins pull. In every
+// round both pins are served again (a sample, or the end marker); between two samples that no
+// seek came between, a pin gets the file's packets in file order, since a halt keeps what was
+// read ahead and a stop drops it, and neither goes back; and afterwards the core plays the
+// whole file from the start. Under ThreadSanitizer it also shows the locking.
 TEST(KVMP4SourceCore, PinsPullWhileTheFilterSeeksHaltsAndResumes)
 {
+    const std::string native = recordings::Native("single/normal.mp4");
+    const recordings::Stream streams[2] = {recordings::ReadStream(native, AVMEDIA_TYPE_VIDEO),
+                                           recordings::ReadStream(native, AVMEDIA_TYPE_AUDIO)};
+    // Each track's packets by their start, to their place in the file.
+    std::map<LONGLONG, size_t> places[2];
+    for (int t : {0, 1}) {
+        const std::vector<LONGLONG> starts = Starts(streams[t]);
+        for (size_t i = 0; i < starts.size(); ++i)
+            places[t][starts[i]] = i;
+        ASSERT_EQ(places[t].size(), starts.size()) << "starts must tell the packets apart";
+    }
+
     KVMP4SourceCore core;
     OpenAndPlay(core, "single/normal.mp4", true, true);
-    const LONGLONG duration =
-        std::max(core.GetVideoTrack().duration, core.GetAudioTrack().duration);
+
+    struct Taken {
+        LONGLONG start;
+        unsigned seeksBefore;  // seekPhase before the pin asked, and after it was answered
+        unsigned seeksAfter;
+    };
+    // Odd while the filter seeks: raised before a seek and again after it.
+    std::atomic<unsigned> seekPhase{0};
     std::atomic<bool> done{false};
-    std::atomic<int> pulled{0};
-    std::atomic<bool> badTime{false};
-    auto pin = [&](int type) {
+    std::mutex lock;
+    std::condition_variable answered;
+    // Guarded by `lock`: what each pin (0 video, 1 audio) took, and the last round in which it
+    // was answered (a sample, or the end marker).
+    std::vector<Taken> taken[2];
+    int servedRound[2] = {-1, -1};
+    // The round whose reading thread runs, set once the core is no longer halted and nothing
+    // is queued, before the thread starts: every answer from then on comes from that thread.
+    // -1 while the filter seeks and halts (an answer then may be a refusal).
+    std::atomic<int> round{-1};
+
+    auto pin = [&](int t) {
         CoreSample sample;
         while (!done.load()) {
-            bool ok = type == CORE_TRACK_VIDEO ? core.GetVideoSample(&sample)
-                                               : core.GetAudioSample(&sample);
-            if (ok) {
-                ++pulled;
-                // AAC's first packet may start before 0 by its encoder delay.
-                if (sample.m_start < -10000000 || sample.m_start > duration)
-                    badTime = true;
+            const unsigned before = seekPhase.load();
+            const bool ok = t == 0 ? core.GetVideoSample(&sample) : core.GetAudioSample(&sample);
+            const int now = round.load();
+            std::lock_guard<std::mutex> hold(lock);
+            if (ok)
+                taken[t].push_back(Taken{sample.m_start, before, seekPhase.load()});
+            if (now >= 0) {
+                servedRound[t] = now;
+                answered.notify_all();
             }
         }
     };
-    std::thread videoPin(pin, CORE_TRACK_VIDEO);
-    std::thread audioPin(pin, CORE_TRACK_AUDIO);
-    for (int i = 0; i < 150; ++i) {
-        switch (i % 5) {
-            case 0:
-                core.Seek((i * 1234567LL) % 20000000, nullptr, nullptr);
-                break;
-            case 1:
-                core.HaltReading();
-                break;
-            case 2:
-                core.ResumeReading();
-                break;
-            case 3:
-                core.StopReadThread();
-                break;
-            case 4:
-                core.StartReadThread();
-                break;
+    std::thread videoPin(pin, 0);
+    std::thread audioPin(pin, 1);
+    for (int i = 0; i < 30 && !HasFailure(); ++i) {
+        ++seekPhase;
+        core.Seek((i * 1234567LL) % 20000000, nullptr, nullptr);
+        ++seekPhase;
+        core.HaltReading();
+        core.ResumeReading();
+        core.StopReadThread();
+        round = i;
+        core.StartReadThread();
+        // Reading runs again: each pin gets an answer.
+        std::unique_lock<std::mutex> hold(lock);
+        if (!answered.wait_for(hold, std::chrono::seconds(30),
+                               [&] { return servedRound[0] == i && servedRound[1] == i; })) {
+            ADD_FAILURE() << "round " << i << ": a pin was left waiting (video served in round "
+                          << servedRound[0] << ", audio in " << servedRound[1] << ")";
         }
+        hold.unlock();
+        round = -1;
     }
     done = true;
-    // Releases whichever pin still waits; a released core keeps handing out nothing.
+    // Releases whichever pin still waits; a halted core hands out nothing.
     core.HaltReading();
     videoPin.join();
     audioPin.join();
-    EXPECT_FALSE(badTime.load());
+
+    for (int t : {0, 1}) {
+        SCOPED_TRACE(t == 0 ? "video" : "audio");
+        EXPECT_FALSE(taken[t].empty());
+        const Taken* previous = nullptr;
+        for (const Taken& now : taken[t]) {
+            auto place = places[t].find(now.start);
+            ASSERT_NE(place, places[t].end()) << now.start << " starts no packet of the file";
+            // No seek began or ran from the previous request to this answer.
+            if (previous && previous->seeksBefore == now.seeksAfter && now.seeksAfter % 2 == 0) {
+                EXPECT_GT(place->second, places[t][previous->start])
+                    << "sample at " << now.start << " after " << previous->start;
+            }
+            previous = &now;
+        }
+    }
+
+    // The core still plays the whole file from the start: every picture and every sound packet
+    // from 0 on (the encoder's priming frame lies before it), with the file's bytes.
+    core.ResumeReading();
+    ASSERT_TRUE(core.Seek(0, nullptr, nullptr));
+    std::vector<Pulled> video, audio;
+    PullBoth(core, &video, &audio);
+    core.HaltReading();
+    EXPECT_EQ(Starts(video), Starts(streams[0]));
+    for (size_t i = 0; i < std::min(video.size(), streams[0].packets.size()); ++i)
+        EXPECT_EQ(video[i].data, streams[0].packets[i].data) << "picture " << i;
+    std::vector<LONGLONG> fromZero = Starts(streams[1]);
+    fromZero.erase(fromZero.begin(), std::lower_bound(fromZero.begin(), fromZero.end(), 0));
+    EXPECT_EQ(Starts(audio), fromZero);
 }

@@ -24,6 +24,12 @@ PLATFORM_API bool RemoveRemovableDrive(const std::wstring& root);
 // Points the registry's store (and everything else kept under PLATFORM_HOME) at a folder.
 PLATFORM_API void SetHomeFolder(const std::string& folder);
 
+// Makes this process kill itself (SIGKILL) in the middle of its next registry rewrite, once
+// `bytes` bytes of the new hive file are written (the whole file when it is no longer: the
+// rewrite then dies before the new file takes the old one's place). For a child process of a
+// test, to show what a writer that dies there leaves behind.
+PLATFORM_API void DieDuringNextRegistryWrite(size_t bytes);
+
 // Makes every font face resolve to this font file, so that text metrics do not depend on the
 // fonts installed; characters the file lacks still come from the fallback faces. Fonts already
 // created resolve again at their next use. An empty path (or a file that cannot be loaded)

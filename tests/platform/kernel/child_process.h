@@ -144,12 +144,19 @@ private:
     int m_status = -1;
 };
 
-// In the child: tells the parent it is ready, then waits until it is released.
-inline void ReadyAndWait()
+// In the child: tells the parent it is ready.
+inline void Ready()
 {
     char byte = 1;
     while (write(kReadyFd, &byte, 1) < 0 && errno == EINTR) {
     }
+}
+
+// In the child: tells the parent it is ready, then waits until it is released.
+inline void ReadyAndWait()
+{
+    Ready();
+    char byte;
     ssize_t got;
     do {
         got = read(kReleaseFd, &byte, 1);

@@ -1,8 +1,12 @@
 // The file-backed registry: values and keys, sizes and errors, sharing between processes and
 // threads, and damaged or interrupted hive files.
+#include <chrono>
+#include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -83,10 +87,37 @@ HKEY Create(HKEY root, const wchar_t* path, REGSAM access = KEY_ALL_ACCESS,
     return key;
 }
 
+// A large REG_BINARY value that tells which rewrite stored it: the generation in its first four
+// bytes, and every other byte derived from the generation and its place, so that a value cut
+// short or mixed from two rewrites is seen.
+constexpr size_t kLargeValueBytes = 64u << 10;
+
+std::string LargeValue(uint32_t generation)
+{
+    std::string bytes(kLargeValueBytes, '\0');
+    std::memcpy(bytes.data(), &generation, sizeof generation);
+    for (size_t i = sizeof generation; i < bytes.size(); ++i)
+        bytes[i] = char((generation * 131u + i * 7u) & 0xff);
+    return bytes;
+}
+
+// The generation a large value carries, or 0 when it is not one that LargeValue makes.
+uint32_t GenerationOf(const std::string& bytes)
+{
+    uint32_t generation = 0;
+    if (bytes.size() != kLargeValueBytes)
+        return 0;
+    std::memcpy(&generation, bytes.data(), sizeof generation);
+    return bytes == LargeValue(generation) ? generation : 0;
+}
+
 // Child roles. "set" writes KV_CHILD_VALUE as the REG_SZ value KV_CHILD_NAME under the
 // test key; "expect" exits 0 when that value reads back as KV_CHILD_VALUE; "many" writes
-// KV_CHILD_COUNT values named KV_CHILD_NAME0, 1, ... after the parent releases it. The store
-// is wherever the child's environment points.
+// KV_CHILD_COUNT values named KV_CHILD_NAME0, 1, ... after the parent releases it; "rewrite"
+// says it is ready, then rewrites the hive until it is killed, each time storing the large
+// value KV_CHILD_NAME of the generation after the one it holds; "die" stores the next
+// generation once, killing itself when KV_CHILD_COUNT bytes of the new file are written. The
+// store is wherever the child's environment points.
 std::wstring Widen(const std::string& text)
 {
     return std::wstring(text.begin(), text.end());
@@ -112,6 +143,22 @@ int ChildRoles(const std::string& role)
         for (int i = 0; i < count && result == 0; ++i)
             if (SetString(key, (name + std::to_wstring(i)).c_str(), L"x") != ERROR_SUCCESS)
                 result = 14;
+    } else if (role == "rewrite" || role == "die") {
+        Read held = Query(key, name.c_str());
+        uint32_t generation = held.status == ERROR_SUCCESS ? GenerationOf(held.bytes) : 0;
+        if (role == "die")
+            platform::testing::DieDuringNextRegistryWrite(
+                std::stoul(kvtest::ChildArgument("KV_CHILD_COUNT")));
+        else
+            kvtest::Ready();
+        do {
+            const std::string bytes = LargeValue(++generation);
+            if (RegSetValueExW(key, name.c_str(), 0, REG_BINARY,
+                               reinterpret_cast<const BYTE*>(bytes.data()),
+                               DWORD(bytes.size())) != ERROR_SUCCESS)
+                return 15;
+        } while (role == "rewrite");
+        result = 16;  // the writer was to die in its rewrite
     } else {
         result = 100;
     }
@@ -494,19 +541,70 @@ TEST_F(Registry, TheStoreFollowsTheEnvironment)
 // ---------------------------------------------------------------------------------------------
 // Damage
 
-TEST_F(Registry, AWriterThatDiedLeavesTheOldFileAndTheNextWriteSucceeds)
+// Writers killed in the middle of their rewrites of a large hive: at chosen points of writing
+// the new file, then at random points of rewrites made over and over. Each time the hive holds
+// what one whole rewrite wrote (the one before the kill, or the one being made), never a file
+// cut short; the values no rewrite touched are all there; and the next writer goes on.
+TEST_F(Registry, AWriterKilledDuringItsRewriteLeavesAWholeHive)
 {
     HKEY key = Create(HKEY_LOCAL_MACHINE, kKey);
     SetString(key, L"DASHCAMPATH", L"C:\\Tessaly\\");
     SetString(key, L"LANGUAGE", L"english");
-    std::string good = ReadText(Hive());
-    // What a writer killed during its rewrite leaves: half a temporary file.
-    WriteText(Hive() + ".tmp", good.substr(0, good.size() / 2));
+    const std::string first = LargeValue(1);
+    // How long one rewrite takes here, so that the random kills fall inside rewrites.
+    auto begun = std::chrono::steady_clock::now();
+    ASSERT_EQ(RegSetValueExW(key, L"LARGE", 0, REG_BINARY,
+                             reinterpret_cast<const BYTE*>(first.data()), DWORD(first.size())),
+              ERROR_SUCCESS);
+    const auto rewrite = std::chrono::steady_clock::now() - begun;
+    const size_t hiveBytes = ReadText(Hive()).size();
 
-    EXPECT_EQ(Query(key, L"DASHCAMPATH").bytes, Bytes(L"C:\\Tessaly\\"));
-    EXPECT_EQ(Query(key, L"LANGUAGE").bytes, Bytes(L"english"));
+    // The hive must hold a whole large value of `generation` or, when `newer` may be, a later
+    // one, with the other values beside it; returns the generation it holds.
+    auto expectWhole = [&](uint32_t generation, bool newer) {
+        Read large = Query(key, L"LARGE");
+        EXPECT_EQ(large.status, ERROR_SUCCESS) << "the large value is gone";
+        const uint32_t held = GenerationOf(large.bytes);
+        EXPECT_NE(held, 0u) << "the large value is cut or mixed: " << large.bytes.size()
+                            << " bytes";
+        if (newer)
+            EXPECT_GE(held, generation) << "a whole rewrite was lost";
+        else
+            EXPECT_EQ(held, generation) << "a rewrite that died took effect";
+        EXPECT_EQ(Query(key, L"DASHCAMPATH").bytes, Bytes(L"C:\\Tessaly\\"));
+        EXPECT_EQ(Query(key, L"LANGUAGE").bytes, Bytes(L"english"));
+        return held ? held : generation;
+    };
+
+    uint32_t generation = 1;
+    for (size_t written : {size_t(0), size_t(1), hiveBytes / 2, hiveBytes - 1, hiveBytes}) {
+        SCOPED_TRACE("killed after writing " + std::to_string(written) + " of " +
+                     std::to_string(hiveBytes) + " bytes");
+        kvtest::ChildProcess child("die", {HomeVariable(), "KV_CHILD_NAME=LARGE",
+                                           "KV_CHILD_COUNT=" + std::to_string(written)});
+        ASSERT_TRUE(child.Started());
+        ASSERT_EQ(child.Wait(), 128 + SIGKILL) << "the writer did not die in its rewrite";
+        generation = expectWhole(generation, false);
+    }
+
+    const unsigned seed = std::random_device()();
+    SCOPED_TRACE("random kills, seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<long long> pick(
+        0, std::chrono::duration_cast<std::chrono::microseconds>(rewrite).count() * 3);
+    for (int kill = 0; kill < 12 && !HasFailure(); ++kill) {
+        kvtest::ChildProcess child("rewrite", {HomeVariable(), "KV_CHILD_NAME=LARGE"});
+        ASSERT_TRUE(child.Started());
+        ASSERT_TRUE(child.WaitReady());
+        std::this_thread::sleep_for(std::chrono::microseconds(pick(random)));
+        child.Kill();
+        ASSERT_EQ(child.Wait(), 128 + SIGKILL) << "the writer failed before it was killed";
+        generation = expectWhole(generation, true);
+    }
+
+    // The next writer replaces what a killed one left behind.
     EXPECT_EQ(SetString(key, L"PLAYTYPE", L"0"), ERROR_SUCCESS);
-    EXPECT_EQ(Query(key, L"DASHCAMPATH").bytes, Bytes(L"C:\\Tessaly\\"));
+    EXPECT_EQ(GenerationOf(Query(key, L"LARGE").bytes), generation);
     EXPECT_EQ(Query(key, L"LANGUAGE").bytes, Bytes(L"english"));
     EXPECT_EQ(Query(key, L"PLAYTYPE").bytes, Bytes(L"0"));
     EXPECT_FALSE(Exists(Hive() + ".tmp"));
