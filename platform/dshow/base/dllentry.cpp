@@ -10,6 +10,19 @@
 
 HINSTANCE g_hInst = nullptr;
 
+// An unoptimised program that links the base classes without being a filter library (a test,
+// say) can pull this object in for an inline function it happens to emit; the template table is
+// then absent rather than an unresolved symbol, and the library offers no classes.
+#pragma weak g_Templates
+#pragma weak g_cTemplates
+
+namespace {
+int TemplateCount()
+{
+    return &g_cTemplates != nullptr && g_Templates != nullptr ? g_cTemplates : 0;
+}
+}  // namespace
+
 // The library's own entry point, when it has one; else the base classes' is called directly.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
     __attribute__((weak));
@@ -132,7 +145,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object)
     if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IClassFactory)) {
         return E_NOINTERFACE;
     }
-    for (int i = 0; i < g_cTemplates; ++i) {
+    for (int i = 0; i < TemplateCount(); ++i) {
         if (!g_Templates[i].IsClassID(clsid))
             continue;
         CClassFactory* factory = new (std::nothrow) CClassFactory(&g_Templates[i]);
@@ -157,13 +170,13 @@ extern "C" BOOL WINAPI DllEntryPoint(HINSTANCE instance, ULONG reason, LPVOID re
     switch (reason) {
         case DLL_PROCESS_ATTACH:
             g_hInst = instance;
-            for (int i = 0; i < g_cTemplates; ++i) {
+            for (int i = 0; i < TemplateCount(); ++i) {
                 if (g_Templates[i].m_lpfnInit)
                     g_Templates[i].m_lpfnInit(TRUE, g_Templates[i].m_ClsID);
             }
             break;
         case DLL_PROCESS_DETACH:
-            for (int i = 0; i < g_cTemplates; ++i) {
+            for (int i = 0; i < TemplateCount(); ++i) {
                 if (g_Templates[i].m_lpfnInit)
                     g_Templates[i].m_lpfnInit(FALSE, g_Templates[i].m_ClsID);
             }
@@ -186,7 +199,7 @@ STDAPI AMovieDllRegisterServer2(BOOL registering)
         if (FAILED(hr) && SUCCEEDED(result))
             result = hr;
     };
-    for (int i = 0; i < g_cTemplates; ++i) {
+    for (int i = 0; i < TemplateCount(); ++i) {
         const CFactoryTemplate& entry = g_Templates[i];
         if (!entry.m_ClsID)
             continue;
