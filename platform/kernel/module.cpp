@@ -285,6 +285,17 @@ std::optional<ObjectInfo> LoadedByPath(const std::string& canonicalPath)
     return std::nullopt;
 }
 
+// The system's own modules that programs load by name: the layer's library stands in for them.
+// Its exports with C linkage are what GetProcAddress finds there.
+std::optional<ObjectInfo> SystemModule(const std::wstring& name)
+{
+    static const wchar_t* const kSystemModules[] = {L"user32.dll"};
+    for (const wchar_t* system : kSystemModules) {
+        if (EqualNoCase(name, system)) return ObjectContaining(reinterpret_cast<const void*>(&Program));
+    }
+    return std::nullopt;
+}
+
 bool IsRegularFile(const std::string& path)
 {
     struct stat info;
@@ -470,6 +481,12 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR fileName)
         // program's folder; then dlopen's own search.
         if (std::optional<ObjectInfo> loaded = LoadedByFileName(name)) {
             native = loaded->path;
+        } else if (std::optional<ObjectInfo> system = SystemModule(name)) {
+            // Loaded with the program and never unloaded: like the program, it counts no
+            // references, so its handle stays the same across loads and frees.
+            Registry& registry = TheRegistry();
+            std::lock_guard<std::mutex> guard(registry.lock);
+            return AsHandle(RecordFor(registry, *system));
         } else {
             std::string folder = Program().path.substr(0, Program().path.rfind('/') + 1);
             std::string candidate = ToNativePath(ToWindowsPath(folder) + L"\\" + name);
@@ -498,6 +515,7 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName)
     if (!name.empty()) {
         object = IsBareName(name) ? LoadedByFileName(name)
                                   : LoadedByPath(CanonicalPath(ToNativePath(name)));
+        if (!object && IsBareName(name)) object = SystemModule(name);
     }
     if (!object) {
         SetLastError(ERROR_MOD_NOT_FOUND);

@@ -1,4 +1,5 @@
-// PLATFORM_SCREENSHOT=file.png: the screen as it is when the process exits.
+// PLATFORM_SCREENSHOT=file.png: the screen as it is when the process exits (or, with
+// PLATFORM_EXIT_AFTER, when that time is up: see exit_after.cpp).
 //
 // "When it exits" means before the layer takes down the exiting thread's windows: when the main
 // thread leaves main, its thread-local objects end before any exit handler runs, and the window
@@ -19,16 +20,7 @@ namespace {
 
 std::atomic<bool> g_taken{false};
 
-void TakeScreenshot()
-{
-    if (g_taken.exchange(true))
-        return;
-    const char* path = std::getenv("PLATFORM_SCREENSHOT");
-    if (!path || !*path)
-        return;
-    if (!SaveScreenFile(path, nullptr))
-        std::fprintf(stderr, "PLATFORM_SCREENSHOT: cannot write the screen to \"%s\"\n", path);
-}
+void TakeScreenshotAtExit() { TakeScreenshot(); }
 
 struct MainThreadEnd {
     MainThreadEnd()
@@ -55,10 +47,24 @@ struct Setup {
             return;
         // The library is loaded by the main thread of the programs that link it.
         t_mainThreadEnd.Arm();
-        std::atexit(TakeScreenshot);
+        std::atexit(TakeScreenshotAtExit);
     }
 } g_setup;
 
 }  // namespace
+
+bool TakeScreenshot()
+{
+    if (g_taken.exchange(true))
+        return false;
+    const char* path = std::getenv("PLATFORM_SCREENSHOT");
+    if (!path || !*path)
+        return false;
+    if (!SaveScreenFile(path, nullptr)) {
+        std::fprintf(stderr, "PLATFORM_SCREENSHOT: cannot write the screen to \"%s\"\n", path);
+        return false;
+    }
+    return true;
+}
 
 }  // namespace platform::screen

@@ -12,4 +12,9 @@ namespace platform::screen {
 // file cannot be written; an existing file is then left as it was.
 bool SaveScreenFile(const std::string& path, const RECT* area);
 
+// Saves the screen to PLATFORM_SCREENSHOT once per process: the first call saves it, later
+// ones (the one at exit among them) do nothing. True when this call wrote the file; a file
+// that cannot be written is reported on standard error.
+bool TakeScreenshot();
+
 }  // namespace platform::screen

@@ -280,9 +280,11 @@ inline int MulDiv(int number, int numerator, int denominator)
 // regard to case, or MAKEINTRESOURCE ids.
 
 // A bare name looks in the program's folder first, then the usual dlopen search. Loading a
-// module already loaded returns the same handle and counts one more reference.
+// module already loaded returns the same handle and counts one more reference. The system's
+// "user32.dll" is the layer's own library (libplatform), loaded already.
 PLATFORM_API HMODULE LoadLibraryW(LPCWSTR fileName);
-// null: the program. A name finds a loaded module by its file name without regard to case.
+// null: the program. A name finds a loaded module by its file name without regard to case;
+// "user32.dll" finds the layer's library.
 PLATFORM_API HMODULE GetModuleHandleW(LPCWSTR moduleName);
 typedef void (*FARPROC)();
 PLATFORM_API FARPROC GetProcAddress(HMODULE module, LPCSTR procName);

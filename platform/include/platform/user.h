@@ -828,3 +828,39 @@ PLATFORM_API BOOL GetMonitorInfoW(HMONITOR monitor, LPMONITORINFO info);
 // once, when the button is released; no outline is drawn meanwhile. Other actions fail with
 // ERROR_INVALID_PARAMETER.
 PLATFORM_API BOOL SystemParametersInfoW(UINT action, UINT uiParam, PVOID pvParam, UINT winIni);
+
+// ---------------------------------------------------------------------------------------------
+// Common controls and the window-message filter
+
+#define ICC_LISTVIEW_CLASSES 0x00000001
+#define ICC_TREEVIEW_CLASSES 0x00000002
+#define ICC_BAR_CLASSES 0x00000004
+#define ICC_TAB_CLASSES 0x00000008
+#define ICC_UPDOWN_CLASS 0x00000010
+#define ICC_PROGRESS_CLASS 0x00000020
+#define ICC_HOTKEY_CLASS 0x00000040
+#define ICC_ANIMATE_CLASS 0x00000080
+#define ICC_WIN95_CLASSES 0x000000FF
+#define ICC_STANDARD_CLASSES 0x00004000
+
+typedef struct tagINITCOMMONCONTROLSEX {
+    DWORD dwSize;  // sizeof(INITCOMMONCONTROLSEX)
+    DWORD dwICC;   // the ICC_ sets of classes wanted
+} INITCOMMONCONTROLSEX, *LPINITCOMMONCONTROLSEX;
+static_assert(sizeof(INITCOMMONCONTROLSEX) == 8, "INITCOMMONCONTROLSEX is two DWORDs");
+
+// Makes the window classes of the sets available. The layer offers none of the common
+// controls' own classes (list views, progress bars, ...: nothing here creates one); the
+// standard classes "Button" and "Edit" are system classes that every process has. A null
+// structure or a wrong dwSize fails with ERROR_INVALID_PARAMETER; otherwise TRUE.
+PLATFORM_API BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
+
+#define MSGFLT_ADD 1
+#define MSGFLT_REMOVE 2
+// Adds a message to (or removes it from) the messages that other processes of lower integrity
+// may send this one. There are no integrity levels here: every process of the same user
+// reaches this one's windows through WM_COPYDATA and dropped files alike, so the filter has
+// nothing to hold back. TRUE for MSGFLT_ADD and MSGFLT_REMOVE, else FALSE with
+// ERROR_INVALID_PARAMETER. Exported with C linkage: programs find it by name in "user32.dll"
+// (GetProcAddress), which LoadLibraryW gives as the layer's own library.
+extern "C" PLATFORM_API BOOL ChangeWindowMessageFilter(UINT message, DWORD flag);

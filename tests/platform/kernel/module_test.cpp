@@ -194,7 +194,7 @@ TEST(ModuleTest, LoadFailuresReportModuleNotFound)
 {
     std::wstring notALibrary = platform::ToWindowsPath(KV_TEST_DATA "/hello.txt");
     std::wstring missingInFolder = platform::ToWindowsPath(ProgramFolder() + "Missing.dll");
-    const wchar_t* names[] = {L"NoSuchModule.dll", L"USER32.DLL", notALibrary.c_str(),
+    const wchar_t* names[] = {L"NoSuchModule.dll", L"COMCTL32.DLL", notALibrary.c_str(),
                               missingInFolder.c_str(), L""};
     for (const wchar_t* name : names) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
