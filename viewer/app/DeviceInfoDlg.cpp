@@ -1,0 +1,2 @@
+// The device-information dialog.
+#include "app/DeviceInfoDlg.h"

@@ -1,0 +1,2 @@
+// The splash dialog.
+#include "app/SplashDlg.h"

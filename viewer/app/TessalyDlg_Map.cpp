@@ -1,0 +1,2 @@
+// The map page's track, position and area.
+#include "app/TessalyDlg.h"

@@ -1,0 +1,2 @@
+// The main dialog's popup-menu commands.
+#include "app/TessalyDlg.h"

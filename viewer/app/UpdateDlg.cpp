@@ -1,0 +1,2 @@
+// The update dialog.
+#include "app/UpdateDlg.h"
