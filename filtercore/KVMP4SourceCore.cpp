@@ -758,7 +758,10 @@ void KVMP4SourceCore::RestoreReadPosition()
     }
     if (stream < 0) {
         // Nothing was queued since reading started: start there again.
-        av_seek_frame(m_format.get(), -1, m_origin / 10, m_origin == 0 ? AVSEEK_FLAG_BACKWARD : 0);
+        if (m_origin == 0)
+            av_seek_frame(m_format.get(), -1, 0, AVSEEK_FLAG_BACKWARD);
+        else
+            SeekDemuxer(m_origin);
         return;
     }
     if (av_seek_frame(m_format.get(), stream, ticks, AVSEEK_FLAG_BACKWARD) >= 0) {
@@ -838,6 +841,21 @@ int KVMP4SourceCore::DecodeAac(const AVPacket* packet, BYTE* out, int capacity)
 // ---------------------------------------------------------------------------------------------
 // Seeking
 
+// Reading starts at the first key frame at or after the position. Between the last key frame
+// and the end of the recording there is none: reading starts at the last key frame, so that a
+// jump near the end still shows the end of the recording (the pictures before the position come
+// with times before it). Past the end there is nothing to read.
+bool KVMP4SourceCore::SeekDemuxer(LONGLONG position)
+{
+    if (av_seek_frame(m_format.get(), -1, position / 10, 0) >= 0)
+        return true;
+    const LONGLONG end = std::max(m_video.count > 0 ? m_video.duration : 0,
+                                  m_audio.count > 0 ? m_audio.duration : 0);
+    if (position > end)
+        return false;
+    return av_seek_frame(m_format.get(), -1, position / 10, AVSEEK_FLAG_BACKWARD) >= 0;
+}
+
 bool KVMP4SourceCore::Seek(LONGLONG position, LONGLONG* out1, LONGLONG* out2)
 {
     EnterCriticalSection(&m_csThread);
@@ -855,7 +873,7 @@ bool KVMP4SourceCore::Seek(LONGLONG position, LONGLONG* out1, LONGLONG* out2)
     // position.
     bool wasReading = m_hThread != nullptr;
     StopThread(false);
-    bool ok = av_seek_frame(m_format.get(), -1, position / 10, 0) >= 0;
+    bool ok = SeekDemuxer(position);
     if (ok) {
         m_audioQueue.Flush();
         m_videoQueue.Flush();

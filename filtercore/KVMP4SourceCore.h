@@ -118,8 +118,10 @@ public:
     bool GetVideoSample(CoreSample* sample);
     bool GetAudioSample(CoreSample* sample);
 
-    // Moves reading to `position` (100 ns) and writes it to each output that is given. False
-    // when no file is open, when the core is halted, or when FFmpeg cannot seek there; a failed
+    // Moves reading to `position` (100 ns) and writes it to each output that is given: to the
+    // first key frame at or after it, or to the last key frame when the position lies between
+    // that and the end of the recording. False when no file is open, when the core is halted,
+    // when the position is past the end, or when FFmpeg cannot seek there; a failed
     // seek keeps the queued packets, and reading goes on where it was. True without seeking
     // when no track is enabled.
     bool Seek(LONGLONG position, LONGLONG* out1, LONGLONG* out2);
@@ -169,6 +171,8 @@ private:
     AVPacket* NextReadPacket(std::vector<AVPacket*>* spares);
     bool SkipAlreadyRead(int track, const AVPacket* packet);
     void RestoreReadPosition();
+    // Puts the demultiplexer where a seek to `position` starts reading; false when it cannot.
+    bool SeekDemuxer(LONGLONG position);
     void ForgetReadPosition();
 
     // Written by Open on the opening thread (under m_csThread) and read by the pins while the

@@ -688,6 +688,55 @@ TEST(KVMP4SourceCore, SeekMovesReadingAndAFailedSeekLosesNothing)
     core.HaltReading();
 }
 
+// Between the last key frame and the end there is no key frame to start at: reading starts at
+// the last one, so that a jump of some seconds near the end still plays the end. Both tracks
+// move together.
+TEST(KVMP4SourceCore, ASeekPastTheLastKeyFrameStartsAtTheLastKeyFrame)
+{
+    recordings::Stream reference =
+        recordings::ReadStream(recordings::Native("single/normal.mp4"), AVMEDIA_TYPE_VIDEO);
+    const std::vector<LONGLONG> all = Starts(reference);
+    size_t lastKey = 0;
+    for (size_t i = 0; i < reference.packets.size(); ++i) {
+        if (reference.packets[i].key)
+            lastKey = i;
+    }
+    ASSERT_GT(lastKey, 0u);
+    ASSERT_LT(lastKey + 2, all.size()) << "the fixture has pictures after its last key frame";
+    const std::vector<LONGLONG> tail(all.begin() + static_cast<std::ptrdiff_t>(lastKey), all.end());
+
+    KVMP4SourceCore core;
+    OpenAndPlay(core, "single/normal.mp4", true, true);
+    const LONGLONG end = std::max(core.GetVideoTrack().duration, core.GetAudioTrack().duration);
+    struct Case {
+        const char* what;
+        LONGLONG position;
+    } cases[] = {
+        {"one picture after the last key frame", all[lastKey + 1]},
+        {"a tenth of a second before the end", end - 1000000},
+        {"the end itself", end},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_GT(c.position, all[lastKey]);
+        LONGLONG out1 = -1;
+        ASSERT_TRUE(core.Seek(c.position, &out1, nullptr));
+        EXPECT_EQ(out1, c.position) << "the position asked for is the one reported";
+        std::vector<Pulled> video, audio;
+        PullBoth(core, &video, &audio);
+        ASSERT_FALSE(video.empty());
+        EXPECT_TRUE(video.front().sync);
+        EXPECT_EQ(Starts(video), tail);
+        ASSERT_FALSE(audio.empty()) << "the sound moves with the pictures";
+        EXPECT_GE(audio.front().start, all[lastKey] - 10000000);
+        EXPECT_LE(audio.front().start, all[lastKey] + 10000000);
+    }
+
+    // Past the end there is still nothing to seek to.
+    EXPECT_FALSE(core.Seek(end + 10000000, nullptr, nullptr));
+    core.HaltReading();
+}
+
 TEST(KVMP4SourceCore, ReopeningReplacesFileTracksAndPorts)
 {
     KVMP4SourceCore core;

@@ -379,6 +379,20 @@ TEST_F(Engine, SeeksByPercentAndByTenSeconds)
     EXPECT_EQ(Position(), d * 40 / 100);
 }
 
+// 61.5 s at 4 frames a second, a key frame every second: the last picture (61.25 s) is no
+// key frame, so ten seconds forward near the end lands after the last key frame (61 s).
+TEST_F(Engine, TenSecondsForwardNearTheEndMovesPastTheLastKeyFrame)
+{
+    ASSERT_TRUE(Open(folder.Pair(EngineFixture("long61.mp4"), "")));
+    const LONGLONG d = Duration();
+    ASSERT_EQ(d, 615000000);
+    engine.SetPosition(90);
+    ASSERT_EQ(Position(), d * 90 / 100);
+    engine.SeekForwards();
+    EXPECT_EQ(Position(), d - 1000000);
+    EXPECT_EQ(engine.GetPosition(), 60);
+}
+
 TEST_F(Engine, ThePositionNeverPassesTheRoundedDuration)
 {
     ASSERT_TRUE(Open(folder.Pair(EngineFixture("long61.mp4"), "")));
