@@ -15,6 +15,7 @@ extern "C" {
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -259,6 +260,87 @@ TEST(MkcardAvi, FfmpegReadsThePicturesAndTheSound)
         EXPECT_EQ(pictures, 45) << "3 s at 15 frames per second";
         EXPECT_EQ(soundBytes, 3 * 16000 * 4);
     }
+}
+
+// Front and rear in one file: two H.264 streams (the front's list first, so the handler stays
+// at offset 112), then the sound and the telemetry, each index entry on its chunk; FFmpeg
+// decodes every picture of both cameras, and the two show different scenes.
+TEST(MkcardAvi, TheTwoCameraKindHoldsBothPicturesThenSoundAndTelemetry)
+{
+    av_log_set_level(AV_LOG_QUIET);
+    const fs::path file = Env("KV_FIXTURES") / "avi" / "dualvideo.avi";
+    const std::string f = ReadFile(file);
+    ASSERT_GT(f.size(), 200u);
+    EXPECT_EQ(f.substr(108, 4), "vids");
+    EXPECT_EQ(f.substr(112, 4), "H264");
+    EXPECT_EQ(Le32(f, 24 + 8 + 24), 4u) << "four streams in the main header";
+    const Layout l = Walk(f);
+    std::map<std::string, size_t> perId;
+    for (const IndexEntry& e : l.entries) {
+        ++perId[e.id];
+        const size_t header = l.moviType + e.offset;
+        ASSERT_LT(header + 8, f.size());
+        EXPECT_EQ(f.substr(header, 4), e.id);
+        EXPECT_EQ(Le32(f, header + 4), e.size);
+    }
+    const std::map<std::string, size_t> expected = {
+        {"00dc", 45}, {"01dc", 45}, {"02wb", 30}, {"03tx", 30}};
+    EXPECT_EQ(perId, expected);
+
+    AVFormatContext* raw = nullptr;
+    ASSERT_EQ(avformat_open_input(&raw, file.c_str(), nullptr, nullptr), 0);
+    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> in(
+        raw, [](AVFormatContext* c) { avformat_close_input(&c); });
+    avformat_find_stream_info(in.get(), nullptr);
+    ASSERT_GE(in->nb_streams, 3u);
+    EXPECT_EQ(in->streams[2]->codecpar->codec_id, AV_CODEC_ID_PCM_S16LE);
+    using Decoder = std::unique_ptr<AVCodecContext, void (*)(AVCodecContext*)>;
+    std::vector<Decoder> decoders;
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    for (int i = 0; i < 2; ++i) {
+        const AVCodecParameters* video = in->streams[i]->codecpar;
+        EXPECT_EQ(video->codec_id, AV_CODEC_ID_H264);
+        EXPECT_EQ(video->width, 320);
+        EXPECT_EQ(video->height, 180);
+        decoders.emplace_back(avcodec_alloc_context3(codec),
+                              [](AVCodecContext* c) { avcodec_free_context(&c); });
+        ASSERT_EQ(avcodec_parameters_to_context(decoders.back().get(), video), 0);
+        ASSERT_EQ(avcodec_open2(decoders.back().get(), codec, nullptr), 0);
+    }
+    int pictures[2] = {0, 0};
+    // The mean blue-difference of each stream's first picture: the front's day sky is blue,
+    // the rear's dusk orange.
+    double meanU[2] = {0, 0};
+    AVPacket* pkt = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    auto receive = [&](int i) {
+        while (avcodec_receive_frame(decoders[i].get(), frame) == 0) {
+            if (pictures[i]++ == 0) {
+                double sum = 0;
+                for (int y = 0; y < frame->height / 2; ++y)
+                    for (int x = 0; x < frame->width / 2; ++x)
+                        sum += frame->data[1][y * frame->linesize[1] + x];
+                meanU[i] = sum / (frame->height / 2) / (frame->width / 2);
+            }
+        }
+    };
+    while (av_read_frame(in.get(), pkt) >= 0) {
+        const int i = pkt->stream_index;
+        if (i < 2) {
+            EXPECT_EQ(avcodec_send_packet(decoders[i].get(), pkt), 0);
+            receive(i);
+        }
+        av_packet_unref(pkt);
+    }
+    for (int i = 0; i < 2; ++i) {
+        avcodec_send_packet(decoders[i].get(), nullptr);
+        receive(i);
+    }
+    av_frame_free(&frame);
+    av_packet_free(&pkt);
+    EXPECT_EQ(pictures[0], 45);
+    EXPECT_EQ(pictures[1], 45);
+    EXPECT_GT(meanU[0], meanU[1] + 10) << "front " << meanU[0] << ", rear " << meanU[1];
 }
 
 TEST(MkcardAvi, CardNamesAndDeterminism)

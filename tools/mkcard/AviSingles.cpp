@@ -12,8 +12,9 @@ namespace mkcard {
 
 const std::vector<std::string>& AviKinds()
 {
-    static const std::vector<std::string> kinds = {"samples", "lines",     "newstyle", "short",
-                                                   "pastend", "hugeindex", "sizes",    "lowercase"};
+    static const std::vector<std::string> kinds = {"samples",   "lines", "newstyle",
+                                                   "short",     "pastend", "hugeindex",
+                                                   "sizes",     "lowercase", "dualvideo"};
     return kinds;
 }
 
@@ -42,6 +43,8 @@ void WriteAvi(const std::string& kind, const fs::path& out, const SingleOptions&
         avi.damage = AviDamage::OversizedTextChunks;
     } else if (kind == "lowercase") {
         avi.damage = AviDamage::LowerCaseHandler;
+    } else if (kind == "dualvideo") {
+        avi.rearVideo = true;
     }
     RecordingSpec spec;
     spec.width = options.width;

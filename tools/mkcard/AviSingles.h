@@ -18,6 +18,8 @@ namespace mkcard {
 //   hugeindex  lines, index size 0xFFFFFFF0
 //   sizes      lines, with text chunks of 113 to 121 data bytes in place of lines 1 to 9
 //   lowercase  lines, video handler "h264"
+//   dualvideo  lines, with the rear camera's pictures as a second video stream (01dc); sound
+//              and telemetry are streams 02 and 03
 const std::vector<std::string>& AviKinds();
 
 // The file name the fixture set gives a kind: "<kind>.avi", except "Rec_0001.avi" for

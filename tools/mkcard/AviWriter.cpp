@@ -115,9 +115,15 @@ public:
             throw std::invalid_argument("an AVI recording needs video");
         const double length = m_spec.LengthSeconds();
         const bool sound = m_spec.audio != AudioCodec::None;
-        const char* textId = sound ? "02tx" : "01tx";
+        const bool rear = m_options.rearVideo;
+        // Streams: the front video, the rear video when there is one, sound, telemetry.
+        const int soundStream = rear ? 2 : 1;
+        const std::string soundId = "0" + std::to_string(soundStream) + "wb";
+        const std::string textId = "0" + std::to_string(soundStream + (sound ? 1 : 0)) + "tx";
 
-        OpenEncoder();
+        m_front = OpenEncoder();
+        if (rear)
+            m_rear = OpenEncoder();
         TelemetryPlan plan = m_spec.telemetry;
         plan.lengthSeconds = length;
         std::vector<AviTelemetryChunk> telemetry = AviTelemetryChunks(plan, m_options.style);
@@ -150,31 +156,46 @@ public:
                                              std::llround(double(j + 1) * rate / kLinesPerSecond));
                 if (end > samplesDone) {
                     m_chunks.push_back(
-                        {"01wb", Pcm(tone, static_cast<int>(end - samplesDone)), true, false});
+                        {soundId, Pcm(tone, static_cast<int>(end - samplesDone)), true, false});
                     samplesDone = end;
                 }
             }
             m_chunks.push_back({textId, telemetry[j].payload, true, true});
             const double next = double(j + 1) / kLinesPerSecond;
             while (framesDone < frames &&
-                   (double(framesDone) / m_spec.fps < next || j + 1 == telemetry.size()))
-                EncodeFrame(framesDone++);
+                   (double(framesDone) / m_spec.fps < next || j + 1 == telemetry.size())) {
+                EncodeFrame(m_front, m_spec.channel, framesDone);
+                if (rear)
+                    EncodeFrame(m_rear, Channel::Rear, framesDone);
+                ++framesDone;
+            }
         }
-        Flush();
+        Flush(m_front);
+        if (rear)
+            Flush(m_rear);
         return Assemble(frames, sound, static_cast<uint32_t>(totalSamples),
                         static_cast<uint32_t>(telemetry.size()));
     }
 
 private:
-    void OpenEncoder()
+    // One video stream: its encoder, the picture it encodes from and its chunk id.
+    struct VideoStream {
+        CodecContextPtr encoder;
+        FramePtr picture;
+        std::string id;
+    };
+
+    VideoStream OpenEncoder()
     {
+        VideoStream stream;
+        stream.id = m_front.encoder ? "01dc" : "00dc";
         const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
         if (!codec)
             throw std::runtime_error("video encoder libx264 is not available");
-        m_encoder.reset(avcodec_alloc_context3(codec));
-        if (!m_encoder)
+        stream.encoder.reset(avcodec_alloc_context3(codec));
+        if (!stream.encoder)
             throw std::bad_alloc();
-        AVCodecContext* c = m_encoder.get();
+        AVCodecContext* c = stream.encoder.get();
         c->width = m_spec.width;
         c->height = m_spec.height;
         c->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -196,41 +217,44 @@ private:
         const int rc = avcodec_open2(c, codec, &options);
         av_dict_free(&options);
         AvCheck(rc, "opening the libx264 encoder");
-        m_picture.reset(av_frame_alloc());
-        if (!m_picture)
+        stream.picture.reset(av_frame_alloc());
+        if (!stream.picture)
             throw std::bad_alloc();
-        m_picture->format = c->pix_fmt;
-        m_picture->width = c->width;
-        m_picture->height = c->height;
-        AvCheck(av_frame_get_buffer(m_picture.get(), 0), "allocating a picture");
+        AVFrame* picture = stream.picture.get();
+        picture->format = c->pix_fmt;
+        picture->width = c->width;
+        picture->height = c->height;
+        AvCheck(av_frame_get_buffer(picture, 0), "allocating a picture");
+        return stream;
     }
 
-    void EncodeFrame(int index)
+    void EncodeFrame(VideoStream& stream, Channel channel, int index)
     {
-        AvCheck(av_frame_make_writable(m_picture.get()), "preparing a picture");
-        PaintFrame(m_picture.get(), m_spec.channel, index, m_spec.fps, m_spec.videoKbps > 0);
-        m_picture->pts = index;
-        AvCheck(avcodec_send_frame(m_encoder.get(), m_picture.get()), "encoding a picture");
-        Drain();
+        AVFrame* picture = stream.picture.get();
+        AvCheck(av_frame_make_writable(picture), "preparing a picture");
+        PaintFrame(picture, channel, index, m_spec.fps, m_spec.videoKbps > 0);
+        picture->pts = index;
+        AvCheck(avcodec_send_frame(stream.encoder.get(), picture), "encoding a picture");
+        Drain(stream);
     }
 
-    void Flush()
+    void Flush(VideoStream& stream)
     {
-        AvCheck(avcodec_send_frame(m_encoder.get(), nullptr), "finishing the encoder");
-        Drain();
+        AvCheck(avcodec_send_frame(stream.encoder.get(), nullptr), "finishing the encoder");
+        Drain(stream);
     }
 
-    void Drain()
+    void Drain(VideoStream& stream)
     {
         PacketPtr pkt(av_packet_alloc());
         if (!pkt)
             throw std::bad_alloc();
         for (;;) {
-            const int rc = avcodec_receive_packet(m_encoder.get(), pkt.get());
+            const int rc = avcodec_receive_packet(stream.encoder.get(), pkt.get());
             if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
                 return;
             AvCheck(rc, "encoding");
-            m_chunks.push_back({"00dc",
+            m_chunks.push_back({stream.id,
                                 std::string(reinterpret_cast<const char*>(pkt->data),
                                             static_cast<size_t>(pkt->size)),
                                 (pkt->flags & AV_PKT_FLAG_KEY) != 0, false});
@@ -260,7 +284,7 @@ private:
     {
         const uint16_t w = static_cast<uint16_t>(m_spec.width);
         const uint16_t h = static_cast<uint16_t>(m_spec.height);
-        const uint32_t streams = sound ? 3 : 2;
+        const uint32_t streams = (sound ? 3 : 2) + (m_options.rearVideo ? 1 : 0);
 
         std::string avih;
         PutLe32(avih, static_cast<uint32_t>(1000000 / m_spec.fps));
@@ -287,9 +311,13 @@ private:
         PutLe32(bih, uint32_t(w) * h * 3);
         bih.append(16, '\0');
         std::string hdrl = Chunk("avih", avih);
-        hdrl += List("strl", Strh({"vids", handler, 1, static_cast<uint32_t>(m_spec.fps),
-                                   static_cast<uint32_t>(frames), m_largestFrame, 0, w, h}) +
-                                 Chunk("strf", bih));
+        const std::string videoList =
+            List("strl", Strh({"vids", handler, 1, static_cast<uint32_t>(m_spec.fps),
+                               static_cast<uint32_t>(frames), m_largestFrame, 0, w, h}) +
+                             Chunk("strf", bih));
+        hdrl += videoList;
+        if (m_options.rearVideo)
+            hdrl += videoList;
         if (sound) {
             std::string wave;
             PutLe16(wave, 1);  // PCM
@@ -350,8 +378,8 @@ private:
 
     const RecordingSpec& m_spec;
     const AviOptions& m_options;
-    CodecContextPtr m_encoder;
-    FramePtr m_picture;
+    VideoStream m_front;
+    VideoStream m_rear;
     std::vector<MoviChunk> m_chunks;
     uint32_t m_largestFrame = 0;
 };

@@ -38,6 +38,9 @@ struct AviOptions {
     AviTelemetryStyle style = AviTelemetryStyle::Lines;
     bool junk = true;  // a JUNK chunk between the header list and the movi list
     AviDamage damage = AviDamage::None;
+    // A second video stream (01dc) with the rear camera's pictures, as the two-channel AVI
+    // models write front and rear into one file; sound and telemetry move to streams 02 and 03.
+    bool rearVideo = false;
 };
 
 // Index positions that AviDamage::IndexPastEnd gives its entries.

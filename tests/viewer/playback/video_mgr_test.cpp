@@ -134,29 +134,53 @@ TEST_F(Engine, OpensEachKindOfRecordingWithItsChainsOnTheRightPins)
     }
 }
 
-TEST_F(Engine, OpensAnAviRecordingThroughTheSplitterAndTheAudioWrapper)
+// An AVI recording goes through the async reader and the splitter: one video stream, or the
+// front and rear cameras as two; H.264, 16-bit PCM and a telemetry text stream, which is no
+// sound. With two streams the sound is the splitter's third output, not its second.
+TEST_F(Engine, OpensAviRecordingsThroughTheSplitterAndTheAudioWrapper)
 {
     ComPtr<IBaseFilter> probe;
     if (FAILED(CoCreateInstance(CLSID_AviSplitter, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_PPV_ARGS(&probe)))) {
         GTEST_SKIP() << "the layer has no AVI splitter yet";
     }
-    // H.264, 16-bit PCM and a telemetry text stream: the text stream is no sound.
-    const fs::path avi = folder.Path() / "lines.avi";
-    fs::copy_file(Fixture("avi/lines.avi"), avi);
-    ASSERT_TRUE(Open(avi));
-    EXPECT_EQ(engine.GetVideoTrackCount(), 1);
-    EXPECT_TRUE(engine.HasAudio());
-    EXPECT_EQ(engine.GetDuration(), 3);
-    ComPtr<IFilterGraph> graph = Graph();
-    EXPECT_NE(FeedingPin(graph.Get(), L"DirectShow AVI Splitter"), L"");
-    EXPECT_NE(FeedingPin(graph.Get(), L"KV Video Decoder Main"), L"");
-    EXPECT_EQ(FeedingPin(graph.Get(), L"KV Video Decoder Sub"), L"");
-    if (InGraph(graph.Get(), L"Audio Renderer")) {
-        EXPECT_NE(FeedingPin(graph.Get(), L"ACM Audio Wrapper"), L"");
-        EXPECT_NE(FeedingPin(graph.Get(), L"Audio Renderer"), L"");
+    probe = nullptr;
+    struct Case {
+        const char* fixture;
+        BOOL oneStream;
+        int streams;
+        const wchar_t* main;   // the splitter's pin feeding decoder Main
+        const wchar_t* sub;    // and decoder Sub ("" unconnected)
+        const wchar_t* sound;  // and the audio wrapper
+    };
+    const Case cases[] = {
+        {"avi/lines.avi", FALSE, 1, L"Stream 00", L"", L"Stream 01"},
+        {"avi/dualvideo.avi", FALSE, 2, L"Stream 00", L"Stream 01", L"Stream 02"},
+        {"avi/dualvideo.avi", TRUE, 2, L"Stream 00", L"", L"Stream 02"},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.fixture) + (c.oneStream ? ", one stream" : ""));
+        const fs::path avi = folder.Path() / (std::to_string(index++) + ".avi");
+        fs::copy_file(Fixture(c.fixture), avi);
+        ASSERT_TRUE(Open(avi, FALSE, c.oneStream));
+        EXPECT_EQ(engine.GetState(), STATE_PAUSE);
+        EXPECT_EQ(engine.GetVideoTrackCount(), c.streams);
+        EXPECT_TRUE(engine.HasAudio());
+        EXPECT_EQ(engine.GetDuration(), 3);
+        ComPtr<IFilterGraph> graph = Graph();
+        ASSERT_TRUE(graph);
+        EXPECT_NE(FeedingPin(graph.Get(), L"DirectShow AVI Splitter"), L"");
+        EXPECT_EQ(FeedingPin(graph.Get(), L"KV Video Decoder Main"), c.main);
+        EXPECT_EQ(FeedingPin(graph.Get(), L"KV Video Decoder Sub"), c.sub);
+        EXPECT_EQ(FeedingPin(graph.Get(), L"Video Mixing Renderer Sub") != L"", *c.sub != 0);
+        if (InGraph(graph.Get(), L"Audio Renderer")) {
+            EXPECT_EQ(FeedingPin(graph.Get(), L"ACM Audio Wrapper"), c.sound);
+            EXPECT_NE(FeedingPin(graph.Get(), L"Audio Renderer"), L"");
+        }
+        EXPECT_TRUE(platform::testing::ShownMessageBoxes().empty());
+        engine.Close();
     }
-    EXPECT_TRUE(platform::testing::ShownMessageBoxes().empty());
 }
 
 TEST_F(Engine, ReusesItsRenderersAndLeavesThemDetachedAfterClose)
