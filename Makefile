@@ -15,8 +15,9 @@ SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_chec
                  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp \
                  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
                  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
-# Tests never open a window on the developer's desktop, and real input never reaches them.
-TEST_ENV := $(SANITIZER_ENV) PLATFORM_PRESENTER=headless
+# Tests never open a window on the developer's desktop nor play sound on its speakers, and real
+# input never reaches them.
+TEST_ENV := $(SANITIZER_ENV) PLATFORM_PRESENTER=headless PLATFORM_AUDIO=null
 
 .PHONY: deps configure build run test test-main test-tsan bench format clean
 

@@ -392,6 +392,7 @@ void CAudioRenderer::Pull(int16_t* out, int count)
     const int channels = std::max(1, m_channels);
     std::fill(out, out + size_t(count) * size_t(channels), int16_t(0));
     bool ended = false;
+    bool consumed = false;  // room for the streaming thread's next samples
     std::vector<KvPresentation> started;
     {
         std::lock_guard<std::mutex> guard(m_audioLock);
@@ -410,8 +411,10 @@ void CAudioRenderer::Pull(int16_t* out, int count)
         for (int k = 0; k < count; ++k) {
             const REFERENCE_TIME t =
                 anchor + REFERENCE_TIME(double(m_framesSinceAnchor + k) * kUnits / m_sampleRate);
-            while (!m_blocks.empty() && m_blocks.front().stop <= t)
+            while (!m_blocks.empty() && m_blocks.front().stop <= t) {
                 m_blocks.pop_front();
+                consumed = true;
+            }
             if (m_blocks.empty())
                 break;
             Block& block = m_blocks.front();
@@ -446,6 +449,8 @@ void CAudioRenderer::Pull(int16_t* out, int count)
         m_position = anchor + REFERENCE_TIME(double(m_framesSinceAnchor) * kUnits / m_sampleRate);
         m_framesPlayed += count;
         ended = m_blocks.empty();
+        if (consumed)
+            m_audioChanged.notify_all();
     }
     for (const KvPresentation& p : started)
         CountPresented(p.sampleStart, p.clockTime);
