@@ -166,11 +166,11 @@ float PlaySpeedForIndex(LPARAM index)
     return g_PlaySpeedTable[index];
 }
 
-BOOL IsRepeatedClickAt(ClickGuard& guard, int id, DWORD interval, DWORD now)
+BOOL IsRepeatedClickAt(int& lastId, DWORD& lastTick, int id, DWORD interval, DWORD now)
 {
-    if (id == guard.id && static_cast<DWORD>(now - guard.tick) < interval)
+    if (id == lastId && static_cast<DWORD>(now - lastTick) < interval)
         return TRUE;
-    guard.id = id;
-    guard.tick = now;
+    lastId = id;
+    lastTick = now;
     return FALSE;
 }

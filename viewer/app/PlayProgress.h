@@ -55,12 +55,8 @@ int VolumeLevel(int volume);
 // leaves the speed as it is).
 float PlaySpeedForIndex(LPARAM index);
 
-// The last command that passed the click guard.
-struct ClickGuard {
-    int id = 0;
-    DWORD tick = 0;
-};
-// The click guard at time now (GetTickCount): a repeat when id is the remembered one and less
-// than interval milliseconds went by (an unsigned difference, so the tick count's wrap does
-// not matter); otherwise id and now are remembered and the click passes.
-BOOL IsRepeatedClickAt(ClickGuard& guard, int id, DWORD interval, DWORD now);
+// The click guard at time now (GetTickCount), over the last command that passed it (lastId at
+// lastTick): a repeat when id is that command and less than interval milliseconds went by (an
+// unsigned difference, so the tick count's wrap does not matter); otherwise id and now are
+// remembered and the click passes.
+BOOL IsRepeatedClickAt(int& lastId, DWORD& lastTick, int id, DWORD interval, DWORD now);

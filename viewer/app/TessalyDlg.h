@@ -19,6 +19,7 @@
 // lives there) and the file-parsing thread.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "app/AppGlobals.h"
@@ -55,6 +56,17 @@ typedef HDROP__* HDROP;
 #endif
 
 class WebForm;
+
+// Posted by the file-parsing thread to the dialog: wParam one of the requests below, which the
+// dialog carries out on its own thread (OnParsingUi).
+#define WM_PARSING_UI (WM_APP + 0x43)
+enum {
+    PARSING_UI_KILL_TIMER = 0,    // a new run: the hiding timer of the last one is cancelled
+    PARSING_UI_SHOW_PERCENT = 1,  // the percent label is shown
+    PARSING_UI_SHOW_MESSAGE = 2,  // the message label is shown
+    PARSING_UI_ABORTED = 3,       // both labels are hidden
+    PARSING_UI_COMPLETED = 4,     // the percent label is hidden; the hiding timer starts
+};
 
 // The recording categories: indexes of the dialog's six recording maps.
 enum RecordingCategory {
@@ -219,12 +231,28 @@ public:
     // =========================================================================================
     // Popup-menu commands (TessalyDlg_Menu.cpp)
     void OnPopupBoxClicked(UINT id);
+    // The language item `id` chose the language `name`.
+    void SwitchLanguage(UINT id, const std::wstring& name);
+    // The speed unit: miles per hour (TRUE) or kilometres per hour.
+    void SwitchSpeedUnit(BOOL mph);
+    // The play type between single and dual.
+    void SwitchPlayType();
+    // The window-size command (1063, Alt+Enter).
+    void ToggleWindowSize();
 
     // =========================================================================================
     // Map track, position and area (TessalyDlg_Map.cpp)
     void ResetMapPage();
     void DrawMapTrack(const std::wstring& title);
     void UpdateMapArea(BOOL newRecording);
+    // Runs one map-page call, a wide script text sent in the ANSI code page.
+    void RunMapScript(const std::wstring& script);
+    // Places the map page on m_rcMap (TRUE) or collapses it to an empty rectangle (FALSE).
+    void MoveMapPage(BOOL onMap);
+    // The map search's area query: the entries of `from` with a fix inside the area the page
+    // shows are copied to `to`. FALSE, with nothing asked or copied, when the last recording
+    // opened drew no track, and when the page gives no usable area.
+    BOOL FindRecordsInShownArea(const RecFileMap& from, RecFileMap& to);
 
     // =========================================================================================
     // Playback commands, play progress and telemetry (TessalyDlg_Play.cpp)
@@ -241,12 +269,25 @@ public:
     // The play-time and total-time texts.
     void ShowPlayTime();
     void ShowTotalTime();
+    // The entry of the shown map under title; null without a shown map or such an entry.
+    RecFileInfo* FindShownEntry(const std::wstring& title);
+    // m_pPlayingText when it still is the telemetry of a listed entry, else null (and
+    // m_pPlayingText is cleared): a card's removal empties the maps under a recording that
+    // may still be in the player.
+    const CTextData* PlayingText();
+    // Sets m_pPlayingText and m_strTextKey under g_csExtractText, where the parsing thread
+    // reads them.
+    void SetPlayingText(CTextData* text, const std::wstring& key);
 
     // =========================================================================================
     // File-parsing thread (TessalyDlg_Parsing.cpp)
     static DWORD WINAPI FileParsingThread(LPVOID dialog);
     void StartFileParsing();
     void StopFileParsing();
+    // The thread's work (on the thread) and its requests to the user-interface thread.
+    void ParseFiles();
+    void PostParsingUi(WPARAM request);
+    LRESULT OnParsingUi(WPARAM request);
 
 protected:
     void DoDataExchange(CDataExchange* exchange) override;
@@ -283,7 +324,7 @@ public:
     HANDLE m_hSplashThread = nullptr;
     HACCEL m_hAccel = nullptr;   // accelerator table 140
     HANDLE m_hParseThread = nullptr;
-    volatile int m_bParseDone = 1;   // 0 while the parsing thread runs; 1 ended or told to stop
+    std::atomic<int> m_bParseDone{1};  // 0 while the parsing thread runs; 1 ended or told to stop
     int m_bInitDone = 0;         // 1 from the end of OnInitDialog
     int m_bMapCentred = 0;
     int m_bFirstGpsInvalid = 1;
@@ -375,7 +416,7 @@ public:
     CRStaticText m_lblParsing;    // 1166
     CRStaticText m_lblParsePercent;  // 1167
 
-    volatile int m_nParsePercent = 0;
+    std::atomic<int> m_nParsePercent{0};  // written by the parsing thread
 
     CVideoMgr m_VideoMgr;         // the playback engine
 
@@ -390,7 +431,8 @@ public:
 
     int m_bSpeedMph = 0;
     int m_bRearViewShown = 1;
-    CTextData* m_pPlayingText = nullptr;
+    CTextData* m_pPlayingText = nullptr;  // written under g_csExtractText (parsing thread reads)
+    std::wstring m_strTextKey;            // the key whose entry m_pPlayingText belongs to
     std::wstring m_strRootPath;
     RecFileMap* m_pShownMap = nullptr;
     RecFileMap m_RecMaps[CATEGORY_COUNT];

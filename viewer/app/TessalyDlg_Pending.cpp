@@ -122,34 +122,6 @@ void CTessalyDlg::SavePlayType() {}
 BOOL CTessalyDlg::RegReadString(HKEY, LPCWSTR, LPCWSTR, LPWSTR, DWORD) { return FALSE; }
 BOOL CTessalyDlg::RegWriteString(HKEY, LPCWSTR, LPCWSTR, LPCWSTR) { return FALSE; }
 
-// ---- Popup-menu commands (TessalyDlg_Menu.cpp) -----------------------------------------------
-void CTessalyDlg::OnPopupBoxClicked(UINT) {}
-
-// ---- Map track, position and area (TessalyDlg_Map.cpp) ---------------------------------------
-void CTessalyDlg::ResetMapPage() {}
-void CTessalyDlg::DrawMapTrack(const std::wstring&) {}
-void CTessalyDlg::UpdateMapArea(BOOL) {}
-
-// ---- Playback commands, progress, telemetry (TessalyDlg_Play.cpp) ----------------------------
-BOOL CTessalyDlg::VideoPlay(BOOL) { return FALSE; }
-BOOL CTessalyDlg::VideoPause() { return TRUE; }
-BOOL CTessalyDlg::VideoSTOP() { return TRUE; }
-void CTessalyDlg::OnControlBoxBtnClicked(UINT) {}
-LRESULT CTessalyDlg::OnSliderChanged(WPARAM, LPARAM) { return 0; }
-void CTessalyDlg::OnSeekReleased(UINT) {}
-void CTessalyDlg::ShowPopupBox(int) {}
-BOOL CTessalyDlg::IsRepeatedClick(int, DWORD) { return FALSE; }
-void CTessalyDlg::UpdatePlayProgress() {}
-BOOL CTessalyDlg::SetGSensor() { return FALSE; }
-void CTessalyDlg::ShowPlayTime() {}
-void CTessalyDlg::ShowTotalTime() {}
-void CTessalyDlg::OnTimer(UINT_PTR id) { CDialog::OnTimer(id); }
-
-// ---- File-parsing thread (TessalyDlg_Parsing.cpp) --------------------------------------------
-DWORD WINAPI CTessalyDlg::FileParsingThread(LPVOID) { return 0; }
-void CTessalyDlg::StartFileParsing() {}
-void CTessalyDlg::StopFileParsing() {}
-
 // ---- Splash dialog (SplashDlg.cpp) -----------------------------------------------------------
 CSplashDlg::CSplashDlg(CWnd* parent) : CDialog(IDD_SPLASH, parent), CDPIWnd(this) {}
 CSplashDlg::~CSplashDlg() {}

@@ -182,15 +182,17 @@ TEST(PlayProgress, VolumeLevelsAndSpeedIndexes)
 
 TEST(PlayProgress, ClickGuardDropsQuickRepeatsOfTheSameCommand)
 {
-    ClickGuard guard;
-    EXPECT_FALSE(IsRepeatedClickAt(guard, 1103, 1000, 5000));
-    EXPECT_TRUE(IsRepeatedClickAt(guard, 1103, 1000, 5999));
-    EXPECT_FALSE(IsRepeatedClickAt(guard, 1103, 1000, 6000));  // measured from the last pass
-    EXPECT_FALSE(IsRepeatedClickAt(guard, 1104, 1000, 6001));  // another id is never a repeat
-    EXPECT_FALSE(IsRepeatedClickAt(guard, 1103, 1000, 6002));
+    int id = 0;
+    DWORD tick = 0;
+    EXPECT_FALSE(IsRepeatedClickAt(id, tick, 1103, 1000, 5000));
+    EXPECT_TRUE(IsRepeatedClickAt(id, tick, 1103, 1000, 5999));
+    EXPECT_FALSE(IsRepeatedClickAt(id, tick, 1103, 1000, 6000));  // measured from the last pass
+    EXPECT_FALSE(IsRepeatedClickAt(id, tick, 1104, 1000, 6001));  // another id: never a repeat
+    EXPECT_FALSE(IsRepeatedClickAt(id, tick, 1103, 1000, 6002));
     // Across the tick count's wrap.
-    ClickGuard wrap;
-    EXPECT_FALSE(IsRepeatedClickAt(wrap, 1105, 400, 0xFFFFFF00u));
-    EXPECT_TRUE(IsRepeatedClickAt(wrap, 1105, 400, 0x00000010u));
-    EXPECT_FALSE(IsRepeatedClickAt(wrap, 1105, 400, 0x00000100u));
+    int wrapId = 0;
+    DWORD wrapTick = 0;
+    EXPECT_FALSE(IsRepeatedClickAt(wrapId, wrapTick, 1105, 400, 0xFFFFFF00u));
+    EXPECT_TRUE(IsRepeatedClickAt(wrapId, wrapTick, 1105, 400, 0x00000010u));
+    EXPECT_FALSE(IsRepeatedClickAt(wrapId, wrapTick, 1105, 400, 0x00000100u));
 }
