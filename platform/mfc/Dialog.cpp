@@ -179,6 +179,11 @@ bool CDialog::CreateFromTemplate(HWND owner)
             SetLastError(why);
             return false;
         }
+        // Each control goes beneath the ones before it, so that the template's order is the
+        // order from front to back, as the dialog manager makes it: a group box listed after
+        // the controls it frames stays behind them.
+        ::SetWindowPos(child, HWND_BOTTOM, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
         if (m_hFont)
             SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont), FALSE);
         if (!firstTabStop && (control.style & WS_TABSTOP))

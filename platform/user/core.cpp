@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "../gdi/object.h"
+#include "controls.h"
 #include "wm.h"
 
 namespace platform::user {
@@ -85,6 +86,12 @@ Wm& G()
         desktop->style = WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN;
         desktop->rect = RECT{0, 0, made->screen.cx, made->screen.cy};
         made->desktop = desktop;
+        // The system's own control classes, there before any program registers one.
+        for (std::shared_ptr<WindowClass> system : {ButtonClass(), EditClass()}) {
+            system->atom = made->nextAtom++;
+            system->cursor = LoadCursorW(nullptr, system->name == L"Edit" ? IDC_IBEAM : IDC_ARROW);
+            made->classes.push_back(system);
+        }
         return made;
     }();
     return *wm;

@@ -656,6 +656,36 @@ public:
 };
 
 // ---------------------------------------------------------------------------------------------
+// Buttons and edit controls
+//
+// Objects over the system's "Button" and "Edit" windows (user.h), made by Create or bound to a
+// dialog's control with DDX_Control.
+
+class CButton : public CWnd {
+public:
+    CButton();
+    ~CButton() override;
+    using CWnd::Create;
+    // A child "Button" window (WS_CHILD is added) with the caption.
+    virtual BOOL Create(LPCWSTR caption, DWORD style, const RECT& rect, CWnd* parent, UINT id);
+};
+
+class CEdit : public CWnd {
+public:
+    CEdit();
+    ~CEdit() override;
+    using CWnd::Create;
+    // A child "Edit" window (WS_CHILD is added), empty.
+    virtual BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
+    // EM_SETSEL, EM_GETSEL, EM_REPLACESEL, EM_SETREADONLY, EM_LIMITTEXT.
+    void SetSel(int start, int end, BOOL noScroll = FALSE);
+    void GetSel(int& start, int& end) const;
+    void ReplaceSel(LPCWSTR text, BOOL canUndo = FALSE);
+    BOOL SetReadOnly(BOOL readOnly = TRUE);
+    void SetLimitText(UINT count);
+};
+
+// ---------------------------------------------------------------------------------------------
 // Dialogs
 //
 // A dialog is made from a template: an RT_DIALOG resource of the resource module
@@ -669,10 +699,13 @@ public:
 //   FONT <points> "<face>"                   the dialog's font, given to every control
 //   CONTROL "<text>" <id> <class> <x> <y> <width> <height> [<flags>] [EXSTYLE <flags>]
 //
-// Flags are names (WS_*, WS_EX_*, SS_*, DS_MODALFRAME, DS_SETFONT) or numbers (decimal or 0x
-// hex), joined by blanks or "|". Texts are in double quotes; \" and \\ stand for a quote and a
-// backslash, \n for a line break. Controls get WS_CHILD; the dialog is a pop-up unless its
-// style says WS_CHILD. Dialog units are converted with the font's base units: the average
+// Flags are names (WS_*, WS_EX_*, SS_*, BS_PUSHBUTTON, BS_DEFPUSHBUTTON, BS_GROUPBOX, ES_LEFT,
+// ES_CENTER, ES_RIGHT, ES_AUTOHSCROLL, ES_READONLY, DS_MODALFRAME, DS_SETFONT) or numbers
+// (decimal or 0x hex), joined by blanks or "|". Texts are in double quotes; \" and \\ stand for
+// a quote and a backslash, \n for a line break. Controls get WS_CHILD and are stacked in the
+// template's order, the first in front; the dialog is a pop-up unless its style says WS_CHILD.
+// The classes a control may name: "Static" (below), and the system's "Button" and "Edit"
+// (user.h). Dialog units are converted with the font's base units: the average
 // width of "A" to "Z" and "a" to "z" per 4 horizontal units and the font's cell height per 8
 // vertical ones. The position counts from the owner's client area, or from the screen without
 // an owner. A template that cannot be read makes DoModal fail (-1, ERROR_INVALID_DATA); one

@@ -347,7 +347,8 @@ PLATFORM_API BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, LPWNDCLAS
 #define WS_OVERLAPPEDWINDOW \
     (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 // The owner-drawn button style, in the low bits that a window class of its own reads; windows
-// of other classes keep it as a plain style value.
+// of other classes keep it as a plain style value. The "Button" class itself does not offer it
+// (see "Buttons and edit controls" below).
 #define BS_OWNERDRAW 0x0000000BL
 
 #define WS_EX_DLGMODALFRAME 0x00000001L
@@ -864,3 +865,66 @@ PLATFORM_API BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
 // ERROR_INVALID_PARAMETER. Exported with C linkage: programs find it by name in "user32.dll"
 // (GetProcAddress), which LoadLibraryW gives as the layer's own library.
 extern "C" PLATFORM_API BOOL ChangeWindowMessageFilter(UINT message, DWORD flag);
+
+// ---------------------------------------------------------------------------------------------
+// Buttons and edit controls: the system classes "Button" and "Edit"
+//
+// Both exist in every process (global classes, as the system's own), drawn through GDI in the
+// font given by WM_SETFONT (the system font until then), in colours the parent answers to
+// WM_CTLCOLORBTN (buttons), WM_CTLCOLORSTATIC (group boxes, and edit controls that are
+// read-only or disabled) or WM_CTLCOLOREDIT (other edit controls): the brush fills the
+// background, and the null brush shows the parent's pixels beneath. Windows have no frame
+// here, so WS_BORDER and WS_EX_CLIENTEDGE draw a one-pixel border inside the client area.
+
+#define WS_EX_CLIENTEDGE 0x00000200L
+
+// Button styles (the low four bits: the type). Push buttons report a click (the left button
+// pressed and released over the button, or Space pressed and released while it has the focus)
+// to the parent as WM_COMMAND (MAKEWPARAM(id, BN_CLICKED), the button's window), sent after the
+// release; a disabled button gets no input. The default push button is drawn with a heavier
+// border. A group box draws its frame and its text at the top left, and ignores the mouse.
+// Other types (check boxes, radio buttons, BS_OWNERDRAW) are not offered: creating one fails
+// (WM_CREATE answers -1).
+#define BS_PUSHBUTTON 0x00000000L
+#define BS_DEFPUSHBUTTON 0x00000001L
+#define BS_GROUPBOX 0x00000007L
+#define BS_TYPEMASK 0x0000000FL
+#define BN_CLICKED 0
+
+// Edit styles: single-line controls only (ES_MULTILINE makes creation fail). Without
+// ES_AUTOHSCROLL the text may not grow wider than the control; with it, the text scrolls to
+// keep the caret in view. The text is aligned by ES_LEFT, ES_CENTER or ES_RIGHT while it fits.
+#define ES_LEFT 0x0000L
+#define ES_CENTER 0x0001L
+#define ES_RIGHT 0x0002L
+#define ES_MULTILINE 0x0004L
+#define ES_AUTOHSCROLL 0x0080L
+#define ES_READONLY 0x0800L
+
+// Sent to the parent as WM_COMMAND (MAKEWPARAM(id, EN_CHANGE), the control's window) after the
+// text changed through the keyboard, WM_SETTEXT or EM_REPLACESEL.
+#define EN_CHANGE 0x0300
+
+// The keyboard of an edit control with the focus: characters replace the selection (Backspace
+// and Delete remove it, or the character before / after the caret); Left, Right, Home and End
+// move the caret, with Shift extending the selection; Ctrl+A selects everything. A read-only
+// control moves and selects but does not change. A press of the left button puts the caret at
+// the nearest character boundary, and dragging selects. There is no clipboard, no undo and no
+// context menu. The caret is a steady line while the control has the focus. WM_SETTEXT puts
+// the caret at the start without a selection.
+#define EM_GETSEL 0x00B0
+#define EM_SETSEL 0x00B1
+#define EM_LIMITTEXT 0x00C5
+#define EM_SETLIMITTEXT EM_LIMITTEXT
+#define EM_REPLACESEL 0x00C2
+#define EM_SETREADONLY 0x00CF
+#define EM_GETLIMITTEXT 0x00D5
+// EM_GETSEL: the selection's start and end (characters) in the low and high words of the
+// answer, and in the DWORDs wParam and lParam point to when they are not null.
+// EM_SETSEL (start, end): the selection from start (the anchor) to end (where the caret
+// goes); each is clamped to the text; start -1 removes the selection leaving the caret; end -1
+// means the end of the text, so (0, -1) selects all.
+// EM_REPLACESEL (canUndo, text): replaces the selection (or inserts at the caret), cut to the
+// limit, with the caret after it; also for read-only controls.
+// EM_LIMITTEXT (count): the most characters the user may enter (0: 0x7FFFFFFE, the default);
+// WM_SETTEXT is not limited. EM_SETREADONLY (flag): sets or clears ES_READONLY; TRUE.
