@@ -831,6 +831,18 @@ PLATFORM_API BOOL GetMonitorInfoW(HMONITOR monitor, LPMONITORINFO info);
 PLATFORM_API BOOL SystemParametersInfoW(UINT action, UINT uiParam, PVOID pvParam, UINT winIni);
 
 // ---------------------------------------------------------------------------------------------
+// String tables
+
+// Reads string `id` of the module's RT_STRING resources in Windows' layout: block id / 16 + 1
+// holds strings id & ~15 to id | 15, each a WORD count of UTF-16LE units and the units.
+// Copies at most maxCount - 1 characters (a surrogate pair makes one) and a terminating null,
+// and returns the characters copied; 0 for an empty or missing string (the buffer then holds
+// ""; ERROR_RESOURCE_NAME_NOT_FOUND when the block is missing, ERROR_INVALID_DATA when it is
+// cut short). maxCount 0, which on Windows lends a pointer to the resource's own UTF-16 text,
+// fails here with ERROR_INVALID_PARAMETER: WCHAR is not UTF-16.
+PLATFORM_API int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int maxCount);
+
+// ---------------------------------------------------------------------------------------------
 // Common controls and the window-message filter
 
 #define ICC_LISTVIEW_CLASSES 0x00000001
