@@ -140,4 +140,82 @@ TEST(MfcApp, ANamedMutexTellsWhetherItsNameIsTaken)
     EXPECT_TRUE(thrown);
 }
 
+// The start-up the viewer makes: the main window is a modal dialog whose initialisation starts
+// a second thread with a modal splash of its own and waits, not pumping, until that splash has
+// ended itself on its timer. Nothing may need the waiting thread meanwhile; then the main
+// dialog shows, takes the foreground and closes.
+TEST(MfcApp, ASplashOnItsOwnThreadRunsWhileTheMainDialogWaitsInItsInitialisation)
+{
+    class Splash : public CDialog {
+    public:
+        Splash() : CDialog(UINT(200)) {}
+        int steps = 0;
+        HWND owner = reinterpret_cast<HWND>(1);
+
+    protected:
+        BOOL OnInitDialog() override
+        {
+            CDialog::OnInitDialog();
+            owner = ::GetWindow(m_hWnd, GW_OWNER);
+            SetWindowPos(&CWnd::wndTopMost, 0, 0, 100, 60, SWP_SHOWWINDOW);
+            CenterWindow();
+            SetTimer(103, 10);
+            return TRUE;
+        }
+        void OnTimer(UINT_PTR id) override
+        {
+            if (id == 103 && ++steps == 5) {
+                KillTimer(103);
+                SendMessage(WM_COMMAND, IDOK);
+            }
+        }
+    };
+    class Main : public CDialog {
+    public:
+        Main() : CDialog(UINT(201)) {}
+        Splash splash;
+        INT_PTR splashResult = 0;
+        bool hiddenWhileWaiting = false;
+        bool foreground = false;
+
+    protected:
+        BOOL OnInitDialog() override
+        {
+            CDialog::OnInitDialog();
+            HANDLE shown = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+            std::thread splashThread([this, shown] {
+                splashResult = splash.DoModal();
+                SetEvent(shown);
+            });
+            WaitForSingleObject(shown, INFINITE);
+            splashThread.join();
+            CloseHandle(shown);
+            hiddenWhileWaiting = !IsWindowVisible();
+            SetForegroundWindow();
+            PostMessage(WM_USER);
+            return TRUE;
+        }
+        LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+        {
+            if (message == WM_USER) {
+                foreground = ::GetForegroundWindow() == m_hWnd && IsWindowVisible();
+                PostMessage(WM_CLOSE);
+            }
+            return CDialog::WindowProc(message, wParam, lParam);
+        }
+    };
+    Main main;
+    theApp.m_pMainWnd = &main;
+    EXPECT_EQ(main.DoModal(), IDCANCEL);
+    EXPECT_EQ(main.splashResult, IDOK);
+    EXPECT_EQ(main.splash.steps, 5);
+    EXPECT_EQ(main.splash.owner, nullptr) << "the main window is not the splash thread's";
+    EXPECT_TRUE(main.hiddenWhileWaiting);
+    EXPECT_TRUE(main.foreground);
+    EXPECT_EQ(theApp.m_pMainWnd, nullptr) << "cleared when the dialog's window went";
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+}
+
 }  // namespace
