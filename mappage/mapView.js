@@ -39,43 +39,55 @@ var MapView = (function () {
     function number(v) { return typeof v === 'number' ? v : parseFloat(String(v)); }
 
     // ---- the track: "lon,lat|lon,lat|..." in decimal degrees
+    // A long drive has tens of thousands of fixes, so this runs as few script calls a fix as it
+    // can: the numbers are read by one JSON.parse, and the projection is written out inline.
     function parseTrack(text) {
         var values = null;
         try {
-            values = JSON.parse('[' + text.replace(/\|/g, ',') + ']');
+            values = JSON.parse('[' + text.split('|').join(',') + ']');
         } catch (e) {
             values = null;
         }
-        var points = [];
-        if (values && values.length % 2 === 0) {
-            for (var i = 0; i < values.length; i += 2)
-                points.push(values[i], values[i + 1]);
-        } else {
+        if (!values || values.length % 2 !== 0) {
             // A text the quick path refuses: each point on its own, bad ones left out.
+            values = [];
             var parts = text.split('|');
             for (var k = 0; k < parts.length; k++) {
                 var pair = parts[k].split(',');
                 if (pair.length >= 2)
-                    points.push(parseFloat(pair[0]), parseFloat(pair[1]));
+                    values.push(parseFloat(pair[0]), parseFloat(pair[1]));
             }
         }
-        var n = 0, xs = new Float64Array(points.length / 2), ys = new Float64Array(points.length / 2);
-        var box = {x0: Infinity, y0: Infinity, x1: -Infinity, y1: -Infinity};
-        for (var j = 0; j < points.length; j += 2) {
-            var lon = points[j], lat = points[j + 1];
-            if (!isFinite(lon) || !isFinite(lat) || Math.abs(lon) > 180 || Math.abs(lat) > 90)
+        var count = values.length / 2;
+        var n = 0, xs = new Float64Array(count), ys = new Float64Array(count);
+        var x0 = Infinity, y0 = Infinity, x1 = -Infinity, y1 = -Infinity;
+        var identity = datum.identity === true, toMap = datum.toMap;
+        var sin = Math.sin, log = Math.log, PI = Math.PI, FOUR_PI = 4 * Math.PI;
+        var LAT_LIMIT = 85.05112878;
+        for (var j = 0; j < values.length; j += 2) {
+            var lon = values[j], lat = values[j + 1];
+            // Also false for NaN and the infinities.
+            if (!(lon >= -180 && lon <= 180 && lat >= -90 && lat <= 90))
                 continue;
-            var m = datum.toMap(lon, lat);
-            var x = worldX(m[0]), y = worldY(m[1]);
+            if (!identity) {
+                var m = toMap(lon, lat);
+                lon = m[0];
+                lat = m[1];
+            }
+            // worldX and worldY, inline.
+            var x = (lon + 180) / 360;
+            var clamped = lat > LAT_LIMIT ? LAT_LIMIT : lat < -LAT_LIMIT ? -LAT_LIMIT : lat;
+            var sn = sin(clamped * PI / 180);
+            var y = 0.5 - log((1 + sn) / (1 - sn)) / FOUR_PI;
             xs[n] = x;
             ys[n] = y;
             n++;
-            if (x < box.x0) box.x0 = x;
-            if (x > box.x1) box.x1 = x;
-            if (y < box.y0) box.y0 = y;
-            if (y > box.y1) box.y1 = y;
+            if (x < x0) x0 = x;
+            if (x > x1) x1 = x;
+            if (y < y0) y0 = y;
+            if (y > y1) y1 = y;
         }
-        return {x: xs, y: ys, n: n, box: box};
+        return {x: xs, y: ys, n: n, box: {x0: x0, y0: y0, x1: x1, y1: y1}};
     }
 
     // Shows the whole track, not closer than zoom 17.
@@ -180,17 +192,31 @@ var MapView = (function () {
         ctx.textAlign = 'left';
         for (lon = Math.ceil(Math.max(west, -180) / step) * step; lon <= Math.min(east, 180); lon += step)
             ctx.fillText(lonLabel(Math.abs(lon) < step / 2 ? 0 : lon, d), screenX(worldX(lon)) + 3, 3);
+        // A latitude label that the scale bar would cover goes right of the bar.
+        var bar = scaleBar();
         ctx.textBaseline = 'bottom';
-        for (lat = Math.ceil(south / step) * step; lat <= north; lat += step)
-            ctx.fillText(latLabel(Math.abs(lat) < step / 2 ? 0 : lat, d), 3, screenY(worldY(lat)) - 2);
+        for (lat = Math.ceil(south / step) * step; lat <= north; lat += step) {
+            var y = screenY(worldY(lat)) - 2;
+            var x = y > bar.top && y - 13 < bar.bottom ? bar.right + 4 : 3;
+            ctx.fillText(latLabel(Math.abs(lat) < step / 2 ? 0 : lat, d), x, y);
+        }
     }
 
-    function drawScaleBar() {
+    // The scale bar: about 100 pixels of a round distance at the view's centre, in the lower
+    // left corner on a box from `top` to `bottom` and up to `right`.
+    function scaleBar() {
         var metresPerPixel = EARTH_CIRCUMFERENCE * Math.cos(latOf(view.y) * Math.PI / 180) / scale();
         var target = metresPerPixel * 100, unit = Math.pow(10, Math.floor(Math.log(target) / Math.LN10));
         var metres = unit * (target >= 5 * unit ? 5 : target >= 2 * unit ? 2 : 1);
         var length = metres / metresPerPixel;
         var x = 12, y = canvas.height - 14;
+        return {metres: metres, length: length, x: x, y: y,
+                top: y - 18, bottom: y + 8, right: x + length + 6};
+    }
+
+    function drawScaleBar() {
+        var bar = scaleBar();
+        var metres = bar.metres, length = bar.length, x = bar.x, y = bar.y;
         ctx.fillStyle = 'rgba(255, 255, 255, 0.75)';
         ctx.fillRect(x - 6, y - 18, length + 12, 26);
         ctx.strokeStyle = '#202830';
@@ -349,7 +375,8 @@ var MapView = (function () {
     };
 
     return {
-        // Starts the map on a canvas with a datum {toMap(lon, lat), fromMap(x, y)} and makes the
+        // Starts the map on a canvas with a datum {toMap(lon, lat), fromMap(x, y)} (with
+        // identity: true when both give back what they are given) and makes the
         // viewer's calls global functions.
         start: function (target, pageDatum) {
             canvas = target;

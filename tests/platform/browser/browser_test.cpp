@@ -496,6 +496,66 @@ TEST_F(Browser, FailingAndRunawayScriptsAreStoppedAndReported)
     EXPECT_EQ(Run(L"throw new Error('thrown');"), DISP_E_EXCEPTION);
 }
 
+// Decimal texts are parsed by a quick path; each reader of numbers must still give what the
+// engine's exact parser gives (the same text written with an exponent goes to that parser), and
+// every text outside plain decimals keeps its own reader's rules.
+TEST_F(Browser, NumbersReadFromTextAreExact)
+{
+    Navigate(Page("numbers.htm", R"(<script>
+        var faults = [];
+        function exact(t) {
+            var negative = t.charAt(0) === '-', s = negative ? t.slice(1) : t;
+            var dot = s.indexOf('.');
+            var digits = dot < 0 ? s : s.slice(0, dot) + s.slice(dot + 1);
+            var v = Number(digits + 'e-' + (dot < 0 ? 0 : s.length - dot - 1));
+            return negative ? -v : v;
+        }
+        function same(a, b) { return a === b ? a !== 0 || 1 / a === 1 / b : a !== a && b !== b; }
+        function check(what, got, expected) {
+            if (!same(got, expected))
+                faults.push(what + ' gave ' + got + ', not ' + expected);
+        }
+        var texts = ['126.912345', '37.500000', '-0.000001', '0.1', '-0', '0', '-180.000000',
+                     '9007199254740993', '0.1000000000000000055511151231257827',
+                     '123456789012345678901234567890', '1.7976931348623157', '2.2250738585072011',
+                     '0.30000000000000004', '179.999999', '-85.051129', '123456789.012345',
+                     '0.000123456789012345', '4503599627370497.5', '999999999999999'];
+        var seed = 7;
+        for (var i = 0; i < 2000; i++) {
+            seed = (seed * 1103515245 + 12345) % 2147483648;
+            texts.push(((seed / 2147483648) * 360 - 180).toFixed(i % 12));
+        }
+        for (var k = 0; k < texts.length; k++) {
+            var t = texts[k], v = exact(t);
+            check('Number(' + t + ')', Number(t), v);
+            check('parseFloat(' + t + ')', parseFloat(t), v);
+            check('JSON.parse(' + t + ')', JSON.parse(t), v);
+            check('JSON.parse([' + t + '])', JSON.parse('[1,' + t + ']')[1], v);
+            check('literal ' + t, eval('(' + t + ')'), v);
+        }
+        // Texts the readers treat each in their own way.
+        var rules = [['Number("5.")', 5], ['Number(".5")', 0.5], ['Number(" 7.25 ")', 7.25],
+                     ['Number("")', 0], ['Number("-")', NaN], ['Number("1.5x")', NaN],
+                     ['Number("012")', 12], ['Number("0x1F")', 31], ['Number("+4.5")', 4.5],
+                     ['parseFloat("3.25abc")', 3.25], ['parseFloat("-.5")', -0.5],
+                     ['parseInt("1.5")', 1], ['parseInt("-12")', -12], ['parseInt("012")', 12],
+                     ['parseInt("0.9")', 0], ['1 / parseInt("-0")', -Infinity],
+                     ['1 / JSON.parse("-0")', -Infinity]];
+        for (var r = 0; r < rules.length; r++)
+            check(rules[r][0], eval(rules[r][0]), rules[r][1]);
+        var refused = ['01', '-', '1.', '.5', '+1', '1.5.2', '--1'];
+        for (var q = 0; q < refused.length; q++) {
+            try {
+                JSON.parse(refused[q]);
+                faults.push('JSON.parse took ' + refused[q]);
+            } catch (e) {
+            }
+        }
+        var numberFaults = faults.slice(0, 5).join('; ');
+        </script>)"));
+    EXPECT_EQ(Text(L"numberFaults"), L"");
+}
+
 TEST_F(Browser, MalformedAndMissingPagesGiveEmptyPages)
 {
     using namespace std::string_literals;
