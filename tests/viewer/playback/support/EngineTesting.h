@@ -75,16 +75,18 @@ private:
 
 // The world an engine test runs in, for the life of the object: an empty registry in a new
 // folder (no filter class is registered), message boxes answered without a user, and the
-// stand-in video renderer registered unless the layer has a real one.
+// stand-in video renderer registered unless the layer has a real one or the test asks for the
+// layer's own.
 class EngineWorld {
 public:
-    EngineWorld()
+    explicit EngineWorld(bool standInRenderer = true)
     {
         char pattern[] = "/tmp/kv-engine-registry-XXXXXX";
         m_home = mkdtemp(pattern);
         platform::testing::SetHomeFolder(m_home);
         platform::testing::AnswerMessageBoxes({});
-        CFakeVideoRenderer::RegisterClass();
+        if (standInRenderer)
+            CFakeVideoRenderer::RegisterClass();
     }
     ~EngineWorld()
     {
