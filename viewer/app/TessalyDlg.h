@@ -127,6 +127,9 @@ public:
     static DWORD WINAPI SplashThread(LPVOID dialog);
     // Fills g_strAppVersion from the program's version block; TRUE on success.
     BOOL LoadAppVersion();
+    // Sends the record to the launcher window "Tessaly_Launcher" when it exists (WM_COPYDATA,
+    // dwData 2014, the dialog as sender), waiting a bounded time for it to take the notice.
+    void SendLauncherNotice(const LauncherInfo& info);
 
     // The video windows' questions (CVideoWndHost). GetVideoTrackCount and IsMovieOpen belong
     // to the lists (TessalyDlg_Lists.cpp), the others to TessalyDlg.cpp.
@@ -167,6 +170,37 @@ public:
     void SetReverseView(BOOL reverse);
     void UpdateChannelLabels();
     void ClearRearView();
+
+    // Helpers of the controls and the layout.
+    int DesignWidth() const;   // the client size in design units
+    int DesignHeight() const;
+    void MakeButton(CRButton& button, UINT id, RECT place, LPCWSTR normal, LPCWSTR over,
+                    LPCWSTR pressed, LPCWSTR disabled, LPCWSTR tooltipKey);
+    void MakeButton9(CRButton& button, UINT id, RECT place, const std::wstring& base,
+                     const CRButtonText& text);
+    void SetButtonImages9(CRButton& button, const std::wstring& base, const CRButtonText& text);
+    void MakePopup(CTDropBox& box, LPCWSTR title, int x, int y, int width, int height,
+                   CWnd* owner);
+    void MakeStatic(CRStatic& label, UINT id, RECT place, const std::wstring& text, HFONT font,
+                    DWORD style);
+    void MakeStaticText(CRStaticText& label, UINT id, RECT place, const std::wstring& ninePatch,
+                        HFONT font, const CRButtonText& text);
+    // Invalidates a child and the dialog's area under it.
+    void InvalidateChild(CWnd& child);
+    // The label fonts of the current language.
+    static HFONT MakeFont1();
+    static HFONT MakeFont2();
+    static HFONT MakeFont3();
+    static HFONT MakeFont4();
+    // The model text of the card's device record, "None" without one.
+    static std::wstring GetModelText();
+    // The language menu's item of a language name (English for any other name).
+    static UINT LanguageItemId(const std::wstring& name);
+    // The first item of the "ScrSize02" menu, at creation and after a language change alike.
+    static constexpr const WCHAR* kOriginalSizeKey = L"IDS_STRING_K_065";
+    // The sub view's channel label while it says that there is no second picture: as wide as
+    // the column beside the sub view, where the hidden second title label would be.
+    static constexpr int kChannelLabelWideWidth = 280;
 
     // =========================================================================================
     // Language switch (TessalyDlg_Language.cpp; ReloadAllTexts in TessalyDlg_Modes.cpp)
@@ -467,6 +501,12 @@ public:
     int m_bSinglePlay = 1;
     int m_bMP4Mode = 0;
     int m_bPlayTypeLocked = 0;
+
+    // The transport buttons' share of the width changes (TessalyDlg_Layout.cpp): the whole
+    // change since creation, and what they have moved; they move by half the whole, so that
+    // halving odd changes one by one does not make them drift.
+    int m_nTransportShiftTotal = 0;
+    int m_nTransportShiftDone = 0;
 
     // The pending card check (TessalyDlg_Messages.cpp): the notifications seen since the timer
     // was set, and the card known when the first of them arrived.

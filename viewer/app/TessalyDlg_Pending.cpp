@@ -9,42 +9,6 @@
 #include "app/UpdateDlg.h"
 
 // ---- Lifecycle (TessalyDlg.cpp) --------------------------------------------------------------
-BOOL CTessalyDlg::OnInitDialog()
-{
-    CDialog::OnInitDialog();
-    m_bInitDone = 1;
-    return TRUE;
-}
-DWORD WINAPI CTessalyDlg::SplashThread(LPVOID) { return 1; }
-BOOL CTessalyDlg::LoadAppVersion() { return FALSE; }
-void CTessalyDlg::OnClose() { CDialog::OnClose(); }
-
-// ---- Controls, layout and painting (TessalyDlg_Layout.cpp) -----------------------------------
-void CTessalyDlg::CreateControls() {}
-void CTessalyDlg::CreateVideoWnds() {}
-void CTessalyDlg::CreateSlider() {}
-void CTessalyDlg::CreateBtns() {}
-void CTessalyDlg::CreateDropBoxs() {}
-void CTessalyDlg::CreateStatics() {}
-void CTessalyDlg::CreateListCtrl() {}
-int CTessalyDlg::GetTextWidth(const std::wstring&, const std::wstring&, int, int) { return 0; }
-int CTessalyDlg::GetTextWidthWithFont(const std::wstring&, HFONT) { return 0; }
-void CTessalyDlg::LoadImages() {}
-void CTessalyDlg::BuildBackground() {}
-void CTessalyDlg::DrawVideoFrames() {}
-void CTessalyDlg::DrawClientArea(CDC*) {}
-void CTessalyDlg::DrawBackground(CDC*) {}
-void CTessalyDlg::DrawSizeGrip(CDC*) {}
-void CTessalyDlg::ArrangeControls() {}
-void CTessalyDlg::ArrangeVideoWnds() {}
-void CTessalyDlg::GetPopupPos(int, POINT*) {}
-void CTessalyDlg::ShowRearView(BOOL) {}
-void CTessalyDlg::SetReverseView(BOOL) {}
-void CTessalyDlg::UpdateChannelLabels() {}
-void CTessalyDlg::ClearRearView() {}
-void CTessalyDlg::OnPaint() { CDialog::OnPaint(); }
-HCURSOR CTessalyDlg::OnQueryDragIcon() { return CDialog::OnQueryDragIcon(); }
-void CTessalyDlg::OnSize(UINT type, int cx, int cy) { CDialog::OnSize(type, cx, cy); }
 
 // ---- Language switch (TessalyDlg_Language.cpp) -----------------------------------------------
 void CTessalyDlg::ReloadButtonTexts() {}
@@ -122,20 +86,6 @@ void CTessalyDlg::SavePlayType() {}
 BOOL CTessalyDlg::RegReadString(HKEY, LPCWSTR, LPCWSTR, LPWSTR, DWORD) { return FALSE; }
 BOOL CTessalyDlg::RegWriteString(HKEY, LPCWSTR, LPCWSTR, LPCWSTR) { return FALSE; }
 
-// ---- Splash dialog (SplashDlg.cpp) -----------------------------------------------------------
-CSplashDlg::CSplashDlg(CWnd* parent) : CDialog(IDD_SPLASH, parent), CDPIWnd(this) {}
-CSplashDlg::~CSplashDlg() {}
-BOOL CSplashDlg::OnInitDialog() { return CDialog::OnInitDialog(); }
-BOOL CSplashDlg::PreTranslateMessage(MSG* msg) { return CDialog::PreTranslateMessage(msg); }
-void CSplashDlg::DoDataExchange(CDataExchange* exchange) { CDialog::DoDataExchange(exchange); }
-LRESULT CSplashDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return CDialog::WindowProc(message, wParam, lParam);
-}
-void CSplashDlg::OnPaint() { CDialog::OnPaint(); }
-BOOL CSplashDlg::OnEraseBkgnd(CDC* dc) { return CDialog::OnEraseBkgnd(dc); }
-void CSplashDlg::OnTimer(UINT_PTR id) { CDialog::OnTimer(id); }
-void CSplashDlg::DrawProgress(int) {}
 
 // ---- Device-information dialog (DeviceInfoDlg.cpp) -------------------------------------------
 CBbInfoDlg::CBbInfoDlg(CWnd* parent) : CDialog(IDD_BBINFO, parent), CDPIWnd(this) {}
