@@ -1,5 +1,6 @@
 // The main dialog's construction, start-up, splash thread, close and destruction.
 #include "app/TessalyDlg.h"
+#include "app/ShellPending.h"
 
 #include <cwctype>
 #include <vector>
@@ -30,28 +31,6 @@ namespace {
 // viewer's start or close.
 const UINT kLauncherTimeoutMs = 1000;
 
-// TEMPORARY stand-ins for the layer's shell calls (drops, media notifications, the launcher's
-// window), until platform/shell.h lands; each reports that it could not do its work.
-namespace shellpending {
-inline void DragAcceptFiles(HWND, BOOL) {}
-typedef void* PIDLIST_ABSOLUTE;
-inline HRESULT SHGetSpecialFolderLocation(HWND, int, PIDLIST_ABSOLUTE*) { return E_NOTIMPL; }
-struct SHChangeNotifyEntry {
-    PIDLIST_ABSOLUTE pidl;
-    BOOL fRecursive;
-};
-inline ULONG SHChangeNotifyRegister(HWND, int, LONG, UINT, int, const SHChangeNotifyEntry*)
-{
-    return 0;
-}
-inline BOOL SHChangeNotifyDeregister(ULONG) { return FALSE; }
-inline void ILFree(PIDLIST_ABSOLUTE) {}
-inline HWND FindWindowW(LPCWSTR, LPCWSTR) { return nullptr; }
-const int CSIDL_DESKTOP = 0;
-const LONG SHCNE_MEDIAINSERTED = 0x20;
-const LONG SHCNE_MEDIAREMOVED = 0x40;
-}  // namespace shellpending
-using namespace shellpending;
 
 }  // namespace
 

@@ -223,6 +223,11 @@ public:
     // Hides the six popup panels (File, Setting, "ScrSize", "ScrSize02", brightness and speed,
     // volume).
     void HidePopups();
+    // After the video windows repainted or a slider was released: the map page collapsed, its
+    // placeholder shown where the map would be.
+    void Relayout();
+    // The point (client pixels) lies in the size grip, the bottom-right 18 x 18 units.
+    BOOL InSizeGrip(CPoint point) const;
 
     // =========================================================================================
     // Title-bar and tool buttons, window modes (TessalyDlg_Modes.cpp)
@@ -231,6 +236,8 @@ public:
     void ToggleFullScreen();
     // The map search over the visible map area (button 1304).
     void SearchMapArea();
+    // Empties the area results (category 5), letting the player go of a recording among them.
+    void EmptyAreaResults();
 
     // =========================================================================================
     // Recording lists (TessalyDlg_Lists.cpp)

@@ -640,6 +640,13 @@ void CTessalyDlg::CreateStatics()
     m_GPSViewer.DPICreate(nullptr, L"", kSkinnedStyle, Design(254, H - 115, 612, H - 37), this,
                           ID_GPSVIEWER);
     m_GPSViewer.SetBackground(m_dcBackground.GetDC());
+
+    // A label copies the background under itself; below its siblings it never hides a button
+    // that it overlaps (the playlist label reaches over the list tabs).
+    for (CRStatic* label : {&m_lblFront, &m_lblRear, &m_lblMap, &m_lblPlaylist, &m_lblPlayTime,
+                            &m_lblTotalTime, &m_lblVersion})
+        label->SetWindowPos(&CWnd::wndBottom, 0, 0, 0, 0,
+                            SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void CTessalyDlg::CreateListCtrl()

@@ -10,50 +10,6 @@
 
 // ---- Lifecycle (TessalyDlg.cpp) --------------------------------------------------------------
 
-// ---- Language switch (TessalyDlg_Language.cpp) -----------------------------------------------
-void CTessalyDlg::ReloadButtonTexts() {}
-void CTessalyDlg::ReloadMenuTexts() {}
-void CTessalyDlg::ReloadLabelTexts() {}
-
-// ---- Message protocol (TessalyDlg_Messages.cpp) ----------------------------------------------
-LRESULT CTessalyDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return CDialog::WindowProc(message, wParam, lParam);
-}
-BOOL CTessalyDlg::PreTranslateMessage(MSG* msg) { return CDialog::PreTranslateMessage(msg); }
-void CTessalyDlg::OnFullscr() {}
-void CTessalyDlg::OnFullwnd() {}
-void CTessalyDlg::OnAccelerator(UINT) {}
-LRESULT CTessalyDlg::OnVideoSizeChaged(WPARAM, LPARAM) { return 0; }
-void CTessalyDlg::ScheduleCardCheck(UINT) {}
-void CTessalyDlg::RunCardCheck() {}
-void CTessalyDlg::HidePopups() {}
-void CTessalyDlg::OnActivate(UINT state, CWnd* other, BOOL minimized)
-{
-    CDialog::OnActivate(state, other, minimized);
-}
-HBRUSH CTessalyDlg::OnCtlColor(CDC* dc, CWnd* control, UINT type)
-{
-    return CDialog::OnCtlColor(dc, control, type);
-}
-BOOL CTessalyDlg::OnEraseBkgnd(CDC* dc) { return CDialog::OnEraseBkgnd(dc); }
-void CTessalyDlg::OnGetMinMaxInfo(MINMAXINFO* info) { CDialog::OnGetMinMaxInfo(info); }
-void CTessalyDlg::OnLButtonDown(UINT flags, CPoint point) { CDialog::OnLButtonDown(flags, point); }
-void CTessalyDlg::OnLButtonUp(UINT flags, CPoint point) { CDialog::OnLButtonUp(flags, point); }
-void CTessalyDlg::OnMouseMove(UINT flags, CPoint point) { CDialog::OnMouseMove(flags, point); }
-BOOL CTessalyDlg::OnMouseWheel(UINT flags, short delta, CPoint point)
-{
-    return CDialog::OnMouseWheel(flags, delta, point);
-}
-void CTessalyDlg::OnRButtonUp(UINT flags, CPoint point) { CDialog::OnRButtonUp(flags, point); }
-
-// ---- Title-bar and tool buttons, window modes (TessalyDlg_Modes.cpp) -------------------------
-void CTessalyDlg::OnTitleBtnClicked(UINT) {}
-void CTessalyDlg::OnToolBtnClicked(UINT) {}
-void CTessalyDlg::ToggleFullScreen() {}
-void CTessalyDlg::SearchMapArea() {}
-void CTessalyDlg::ReloadAllTexts() {}
-
 // ---- Recording lists (TessalyDlg_Lists.cpp) --------------------------------------------------
 BOOL CTessalyDlg::InitMovieList(BOOL) { return FALSE; }
 int CTessalyDlg::UpdateListTabs() { return -1; }

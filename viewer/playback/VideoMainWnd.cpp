@@ -216,7 +216,9 @@ void CVideoMainWnd::SendPan()
     if (!m_hParentWnd || !::IsWindow(m_hParentWnd))
         return;
     int* pair = new int[2]{m_nPanX, m_nPanY};  // the dialog frees it
+    m_pPanPairInFlight = pair;
     ::SendMessageW(m_hParentWnd, WM_VIDEO_PANZOOM, 1, reinterpret_cast<LPARAM>(pair));
+    m_pPanPairInFlight = nullptr;
 }
 
 void CVideoMainWnd::UpdateHorThumb()

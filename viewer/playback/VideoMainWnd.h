@@ -56,6 +56,12 @@ public:
 
     float GetZoom() const { return m_fZoom; }
     int GetPanX() const { return m_nPanX; }
+    // The pan pair of a WM_VIDEO_PANZOOM that this window is sending right now: the receiver
+    // frees only such a pair, never a pointer that arrived from anywhere else.
+    bool IsPanPairInFlight(LPARAM pair) const
+    {
+        return pair != 0 && reinterpret_cast<const int*>(pair) == m_pPanPairInFlight;
+    }
     int GetPanY() const { return m_nPanY; }
     CFullScrControlBox& GetControlBox() { return m_wndControl; }
     CFullScrCaption& GetCaption() { return m_wndCaption; }
@@ -108,6 +114,7 @@ private:
     BOOL m_bDragging = FALSE;
     int m_nPanX = 0;  // -100 (right edge of the picture shown) .. 0 (left edge)
     int m_nPanY = 0;  // 0 (top edge shown) .. 100 (bottom edge)
+    const int* m_pPanPairInFlight = nullptr;  // during SendPan's send
     HWND m_hParentWnd = nullptr;
     BOOL m_bTrackingLeave = FALSE;
     BOOL m_bFullScreen = FALSE;
