@@ -1,5 +1,5 @@
 # The two commands for a fresh machine:
-#   make run    installs what is missing, builds, writes the sample memory card and shows it
+#   make run    installs what is missing, builds, writes the sample memory card and opens the viewer on it
 #   make test   installs what is missing, builds with sanitizers and runs every test with ctest
 # and, on demand:
 #   make bench  builds without sanitizers and runs the benchmarks
@@ -30,10 +30,25 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# The viewer runs on the sample card as a removable drive: in a window where a display exists,
+# else headless for a few seconds, leaving a picture of its screen.
+RUN_ENV := $(SANITIZER_ENV) PLATFORM_REMOVABLE_DRIVES=$(CURDIR)/$(BUILD)/sample-card
 run: configure
-	@cmake --build $(BUILD) -j $(JOBS) --target mkcard
+	@cmake --build $(BUILD) -j $(JOBS) --target mkcard tessaly
 	@$(SANITIZER_ENV) $(BUILD)/bin/mkcard card $(BUILD)/sample-card
 	@$(SANITIZER_ENV) $(BUILD)/bin/mkcard info $(BUILD)/sample-card
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	    $(RUN_ENV) PLATFORM_PRESENTER=sdl $(BUILD)/bin/tessaly; \
+	else \
+	    rm -f $(BUILD)/screenshot.png; \
+	    $(RUN_ENV) PLATFORM_PRESENTER=headless PLATFORM_SCREENSHOT=$(CURDIR)/$(BUILD)/screenshot.png \
+	        PLATFORM_EXIT_AFTER=6 $(BUILD)/bin/tessaly; \
+	    if [ -f $(BUILD)/screenshot.png ]; then \
+	        echo "make run: no display here, so the viewer ran headless; its screen after 6 s is $(BUILD)/screenshot.png"; \
+	    else \
+	        echo "make run: the viewer ended before its screen could be saved" >&2; exit 1; \
+	    fi; \
+	fi
 
 test: deps
 	@set -o pipefail; status=0; \

@@ -142,9 +142,9 @@ DWORD WINAPI DialogFixture::UiThread(LPVOID param)
     CRunner runner;
     runner.CreateEx(0, AfxRegisterWndClass(0), L"runner", WS_POPUP, 0, 0, 0, 0, nullptr,
                     nullptr);
-    self->m_hRunner = runner.m_hWnd;
     self->m_pDialog = new CTessalyDlg();
     self->m_uiThreadId = GetCurrentThreadId();
+    self->m_hRunner = runner.m_hWnd;
     self->m_nResult = self->m_pDialog->DoModal();
     self->m_hRunner = nullptr;
     runner.DestroyWindow();
@@ -157,15 +157,40 @@ DWORD WINAPI DialogFixture::UiThread(LPVOID param)
 
 void DialogFixture::StartDialog()
 {
+    BeginDialog();
+    WaitDialogStarted();
+}
+
+void DialogFixture::BeginDialog()
+{
     ASSERT_EQ(m_hThread, nullptr) << "one dialog at a time";
     m_hThread = CreateThread(nullptr, 0, UiThread, this, 0, nullptr);
     ASSERT_NE(m_hThread, nullptr);
+}
+
+void DialogFixture::WaitDialogStarted()
+{
+    ASSERT_NE(m_hThread, nullptr);
+    // The runner answers once the dialog's thread pumps messages again, that is in the modal
+    // loop after OnInitDialog has returned.
     for (int waited = 0; waited < 20000; waited += 10) {
-        if (m_pDialog && m_pDialog->m_hWnd && m_pDialog->m_bInitDone &&
-            IsWindowVisible(m_pDialog->m_hWnd))
-            return;
         if (WaitForSingleObject(m_hThread, 0) == WAIT_OBJECT_0)
             FAIL() << "the dialog ended during its start-up";
+        if (m_hRunner.load()) {
+            bool started = false;
+            HWND window = nullptr;
+            OnUi([&] {
+                if (m_pDialog && m_pDialog->m_hWnd && m_pDialog->m_bInitDone &&
+                    IsWindowVisible(m_pDialog->m_hWnd)) {
+                    started = true;
+                    window = m_pDialog->m_hWnd;
+                }
+            });
+            if (started) {
+                m_hDialogWnd = window;
+                return;
+            }
+        }
         Sleep(10);
     }
     FAIL() << "the dialog did not finish its start-up within 20 s";
@@ -173,8 +198,9 @@ void DialogFixture::StartDialog()
 
 void DialogFixture::OnUi(const std::function<void()>& fn)
 {
-    ASSERT_NE(m_hRunner, nullptr) << "no dialog thread";
-    SendMessageW(m_hRunner, WM_APP + 1, 0, reinterpret_cast<LPARAM>(&fn));
+    HWND runner = m_hRunner.load();
+    ASSERT_NE(runner, nullptr) << "no dialog thread";
+    SendMessageW(runner, WM_APP + 1, 0, reinterpret_cast<LPARAM>(&fn));
 }
 
 void DialogFixture::Pump(DWORD milliseconds)
@@ -186,14 +212,15 @@ INT_PTR DialogFixture::CloseDialog()
 {
     if (!m_hThread)
         return -1;
-    if (m_pDialog && m_pDialog->m_hWnd)
-        PostMessageW(m_pDialog->m_hWnd, WM_CLOSE, 0, 0);
+    if (HWND window = m_hDialogWnd.load())
+        PostMessageW(window, WM_CLOSE, 0, 0);
     const DWORD waited = WaitForSingleObject(m_hThread, 20000);
     EXPECT_EQ(waited, WAIT_OBJECT_0) << "the dialog did not close within 20 s";
     if (waited != WAIT_OBJECT_0)
         return -1;
     CloseHandle(m_hThread);
     m_hThread = nullptr;
+    m_hDialogWnd = nullptr;
     return m_nResult;
 }
 

@@ -26,6 +26,7 @@
 // FIXTURES recordings in CMake (the cards come from mkcard's fixtures).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -76,6 +77,10 @@ protected:
     // Starts the dialog on its thread; returns once OnInitDialog has returned and the dialog
     // is shown (fails the test after 20 s).
     void StartDialog();
+    // The two halves of StartDialog, for tests that watch the start-up itself: the thread is
+    // started, then awaited.
+    void BeginDialog();
+    void WaitDialogStarted();
     // Runs fn on the dialog's thread and waits for it.
     void OnUi(const std::function<void()>& fn);
     // Lets the dialog's thread run for the time given (the test thread sleeps).
@@ -88,7 +93,8 @@ protected:
 
     // The running dialog (only between StartDialog and CloseDialog; touch it only in OnUi).
     CTessalyDlg& dlg() { return *m_pDialog; }
-    HWND hwnd() const { return m_pDialog ? m_pDialog->m_hWnd : nullptr; }
+    // The dialog's window, from WaitDialogStarted on (any thread may use the handle).
+    HWND hwnd() const { return m_hDialogWnd.load(); }
 
     // Saves the screen to build/<name> and returns the path.
     std::string SaveShot(const std::string& name);
@@ -102,7 +108,9 @@ private:
     CTessalyDlg* m_pDialog = nullptr;
     HANDLE m_hThread = nullptr;
     DWORD m_uiThreadId = 0;
-    HWND m_hRunner = nullptr;  // a window of the dialog's thread that runs OnUi's code
+    // A window of the dialog's thread that runs OnUi's code; set before DoModal starts.
+    std::atomic<HWND> m_hRunner{nullptr};
+    std::atomic<HWND> m_hDialogWnd{nullptr};
     INT_PTR m_nResult = 0;
 };
 

@@ -1,0 +1,587 @@
+// The main dialog in-process: start-up behind the splash, the layout at 100 and 150 percent and
+// after resizing, the language switch, the message protocol, the window modes and the map
+// search, each against the real dialog on its own thread.
+#include <cstring>
+#include <vector>
+
+#include "DialogFixture.h"
+#include "playback/WebForm.h"
+#include "ui/DPIScale.h"
+#include "ui/NinePatch.h"
+#include "ui/Settings.h"
+
+namespace {
+
+using apptest::Pixels;
+using apptest::ReadScreen;
+
+class MainDialogTest : public apptest::DialogFixture {
+protected:
+    // A child's rectangle in the dialog's client coordinates (pixels).
+    RECT ChildRect(int id)
+    {
+        RECT r = {0, 0, 0, 0};
+        OnUi([&] {
+            CWnd* child = dlg().GetDlgItem(id);
+            if (!child)
+                return;
+            child->GetWindowRect(&r);
+            dlg().ScreenToClient(&r);
+        });
+        return r;
+    }
+    std::wstring ChildText(int id)
+    {
+        std::wstring text;
+        OnUi([&] {
+            if (CWnd* child = dlg().GetDlgItem(id))
+                child->GetWindowText(text);
+        });
+        return text;
+    }
+};
+
+std::wstring Text(const char* key)
+{
+    std::string k(key);
+    return GetLangText(std::wstring(k.begin(), k.end()).c_str());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and close
+
+TEST_F(MainDialogTest, TheSplashIsAloneOnTheScreenUntilItEndsThenTheDialogShows)
+{
+    // The dialog's title bar lies at the screen's top-left, the splash is centred (480 x 320
+    // on 1920 x 1080): (1150, 400) is the splash's alone.
+    const RECT splashOnly = {1100, 380, 1190, 420};
+    const RECT titleBar = {0, 0, 600, 30};
+    bool sawSplash = false;
+    BeginDialog();
+    for (int i = 0; i < 400 && !DialogRunning(); ++i)
+        Sleep(5);
+    for (int i = 0; i < 300; ++i) {
+        Pixels screen = ReadScreen();
+        const bool splash = screen.CountDiffering(splashOnly, 0) > 100;
+        const bool dialog = screen.CountDiffering(titleBar, 0) > 100;
+        if (splash) {
+            sawSplash = true;
+            EXPECT_FALSE(dialog) << "the dialog showed while the splash was up";
+        }
+        if (dialog)
+            break;
+        Sleep(10);
+    }
+    WaitDialogStarted();
+    EXPECT_TRUE(sawSplash);
+    Pixels after = ReadScreen();
+    EXPECT_EQ(after.CountDiffering(splashOnly, 0), 0) << "the splash is gone";
+    EXPECT_GT(after.CountDiffering(titleBar, 0), 100);
+}
+
+TEST_F(MainDialogTest, ComesUpAtTheTopLeftWithItsCaptionVersionAndSize)
+{
+    StartDialog();
+    RECT window;
+    GetWindowRect(hwnd(), &window);
+    EXPECT_EQ(window.left, 0);
+    EXPECT_EQ(window.top, 0);
+    EXPECT_EQ(window.right, 965);
+    EXPECT_EQ(window.bottom, 711);
+    WCHAR caption[64] = {};
+    GetWindowTextW(hwnd(), caption, 64);
+    EXPECT_STREQ(caption, L"KESTROVAN DASHCAM TESSALY");
+    // The test program carries the program's version block, 1.0.0.2.
+    EXPECT_EQ(g_strAppVersion, L"1.0.0.02");
+    EXPECT_EQ(ChildText(ID_STATIC_VERSION), L"Ver 1.0.0.02");
+    EXPECT_EQ(ChildText(ID_STATIC_FRONT), Text("IDS_STRING_K_018"));
+    bool accelerators = false;
+    OnUi([&] { accelerators = dlg().m_hAccel != nullptr; });
+    EXPECT_TRUE(accelerators);
+    SaveShot("main_dialog_english.png");
+}
+
+TEST_F(MainDialogTest, TheSplashEndingAnyOtherWayStillLetsStartUpGoOn)
+{
+    // The splash thread on its own, as start-up runs it; its dialog is closed instead of
+    // finishing its steps.
+    CTessalyDlg dialog;
+    g_hShowMainDlgEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(nullptr, 0, CTessalyDlg::SplashThread, &dialog, 0, &threadId);
+    ASSERT_NE(thread, nullptr);
+    struct Find {
+        DWORD thread;
+        HWND found;
+    } find = {threadId, nullptr};
+    for (int i = 0; i < 500 && !find.found; ++i) {
+        EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+                Find* f = reinterpret_cast<Find*>(param);
+                if (GetWindowThreadProcessId(window, nullptr) == f->thread &&
+                    IsWindowVisible(window)) {
+                    f->found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&find));
+        Sleep(1);
+    }
+    ASSERT_NE(find.found, nullptr);
+    PostMessageW(find.found, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(WaitForSingleObject(g_hShowMainDlgEvent, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    CloseHandle(g_hShowMainDlgEvent);
+    g_hShowMainDlgEvent = nullptr;
+}
+
+TEST_F(MainDialogTest, CloseReleasesWhatStartUpMadeAndEndsTheModalRun)
+{
+    UseCard("card");
+    StartDialog();
+    EXPECT_EQ(CloseDialog(), IDCANCEL);
+    EXPECT_EQ(g_pBlackBoxData, nullptr);
+    EXPECT_EQ(g_pNinePatch, nullptr);
+    EXPECT_EQ(g_pJSObject, nullptr);
+    EXPECT_EQ(g_pWebformDispatch, nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Layout
+
+struct Place {
+    int id;
+    int left, top, right, bottom;  // design units; W and H added below where marked
+    bool fromRight, fromBottom;
+};
+
+void CheckPlaces(MainDialogTest* test, const std::vector<Place>& places,
+                 const std::function<RECT(int)>& rectOf)
+{
+    (void)test;
+    const int W = 965, H = 711;
+    for (const Place& p : places) {
+        RECT d = {p.left + (p.fromRight ? W : 0), p.top + (p.fromBottom ? H : 0),
+                  p.right + (p.fromRight ? W : 0), p.bottom + (p.fromBottom ? H : 0)};
+        g_DPIScale.ScaleRect(&d);
+        const RECT r = rectOf(p.id);
+        EXPECT_EQ(r.left, d.left) << "control " << p.id;
+        EXPECT_EQ(r.top, d.top) << "control " << p.id;
+        EXPECT_EQ(r.right, d.right) << "control " << p.id;
+        EXPECT_EQ(r.bottom, d.bottom) << "control " << p.id;
+    }
+}
+
+const std::vector<Place> kPlaces = {
+    {ID_BTN_CLOSE, -45, 0, -16, 26, true, false},
+    {ID_BTN_MIN, -103, 0, -74, 26, true, false},
+    {ID_BTN_CHANGE, -356, 77, -329, 104, true, false},
+    {ID_BTN_PLAY, 232, -214, 318, -128, false, true},
+    {ID_BTN_NEXT, 497, -201, 557, -141, false, true},
+    {ID_BTN_VIDEO_CONNECT, 495, -230, 531, -206, false, true},
+    {ID_BTN_LIST_NORMAL, -323, 423, -242, 450, true, false},
+    {ID_LIST_PLAY, -323, 470, -1, 690, true, false},
+    {ID_VIDEO_MAIN, 2, 109, 642, 469, false, false},
+    {ID_VIDEO_SUB, 643, 109, 963, 349, false, false},
+    {ID_GPSVIEWER, 254, -115, 612, -37, false, true},
+    {ID_STATIC_PLAYTIME, 13, -226, 75, -211, false, true},
+    {ID_STATIC_TITLE1, 80, 79, 287, 101, false, false},
+};
+
+TEST_F(MainDialogTest, ControlsSitAtTheirDesignPlacesAt100Percent)
+{
+    StartDialog();
+    CheckPlaces(this, kPlaces, [&](int id) { return ChildRect(id); });
+}
+
+TEST_F(MainDialogTest, ControlsSitAtTheirScaledPlacesAt150Percent)
+{
+    g_DPIScale.SetDPI(144);
+    StartDialog();
+    RECT window;
+    GetWindowRect(hwnd(), &window);
+    EXPECT_EQ(window.right - window.left, g_DPIScale.Scale(965));
+    EXPECT_EQ(window.bottom - window.top, g_DPIScale.Scale(711));
+    CheckPlaces(this, kPlaces, [&](int id) { return ChildRect(id); });
+    SaveShot("main_dialog_150.png");
+    CloseDialog();
+    g_DPIScale.SetDPI(96);
+}
+
+TEST_F(MainDialogTest, MaximiseMovesTheControlsByTheSizeChangeAndRestoreBringsThemBack)
+{
+    StartDialog();
+    const RECT close = ChildRect(ID_BTN_CLOSE), play = ChildRect(ID_BTN_PLAY),
+               list = ChildRect(ID_LIST_PLAY), video = ChildRect(ID_VIDEO_MAIN),
+               seek = ChildRect(ID_SLIDER_SEEK);
+    OnUi([&] { dlg().SendMessage(WM_COMMAND, ID_BTN_MAX, 0); });
+    Pump(100);
+    EXPECT_TRUE(IsZoomed(hwnd()));
+    int mode = -1;
+    OnUi([&] { mode = dlg().m_nWindowMode; });
+    EXPECT_EQ(mode, WINDOW_MODE_MAXIMISED);
+    RECT client;
+    GetClientRect(hwnd(), &client);
+    const int dx = client.right - 965, dy = client.bottom - 711;
+    ASSERT_GT(dx, 0);
+    EXPECT_EQ(ChildRect(ID_BTN_CLOSE).left, close.left + dx);
+    EXPECT_EQ(ChildRect(ID_BTN_PLAY).left, play.left + dx / 2);
+    EXPECT_EQ(ChildRect(ID_BTN_PLAY).top, play.top + dy);
+    const RECT bigList = ChildRect(ID_LIST_PLAY);
+    EXPECT_EQ(bigList.left, list.left + dx);
+    EXPECT_EQ(bigList.bottom, list.bottom + dy);
+    const RECT bigVideo = ChildRect(ID_VIDEO_MAIN);
+    EXPECT_EQ(bigVideo.right, video.right + dx);
+    EXPECT_EQ(bigVideo.bottom, video.bottom + dy);
+    EXPECT_EQ(ChildRect(ID_SLIDER_SEEK).top, bigVideo.bottom);
+
+    OnUi([&] { dlg().SendMessage(WM_COMMAND, ID_BTN_MAX, 0); });
+    Pump(100);
+    EXPECT_FALSE(IsZoomed(hwnd()));
+    EXPECT_EQ(ChildRect(ID_BTN_CLOSE).left, close.left);
+    EXPECT_EQ(ChildRect(ID_BTN_PLAY).left, play.left);
+    EXPECT_EQ(ChildRect(ID_SLIDER_SEEK).top, seek.top);
+}
+
+TEST_F(MainDialogTest, TransportButtonsDoNotDriftOverOddWidthChanges)
+{
+    StartDialog();
+    const RECT play = ChildRect(ID_BTN_PLAY);
+    // Three one-pixel widenings, then back in one step: each halving alone would lose a pixel.
+    for (int width : {966, 967, 968, 965}) {
+        OnUi([&] { dlg().SetWindowPos(nullptr, 0, 0, width, 711, SWP_NOZORDER | SWP_NOMOVE); });
+        Pump(20);
+    }
+    EXPECT_EQ(ChildRect(ID_BTN_PLAY).left, play.left);
+    OnUi([&] { dlg().SetWindowPos(nullptr, 0, 0, 968, 711, SWP_NOZORDER | SWP_NOMOVE); });
+    EXPECT_EQ(ChildRect(ID_BTN_PLAY).left, play.left + 1);  // half of 3, the same as at once
+}
+
+TEST_F(MainDialogTest, RebuildingTheBackgroundKeepsTheSharedPainterForTheControls)
+{
+    StartDialog();
+    OnUi([&] {
+        CNinePatch* painter = GetNinePatch();
+        dlg().BuildBackground();
+        EXPECT_EQ(g_pNinePatch, painter);
+    });
+}
+
+TEST_F(MainDialogTest, TheWidenedRearLabelStaysInsideTheWindow)
+{
+    StartDialog();
+    OnUi([&] {
+        dlg().m_bMP4Mode = 1;
+        dlg().m_bSinglePlay = 1;
+        dlg().UpdateChannelLabels();
+    });
+    const RECT rear = ChildRect(ID_STATIC_REAR);
+    RECT client;
+    GetClientRect(hwnd(), &client);
+    EXPECT_GT(rear.right - rear.left, 65);
+    EXPECT_LE(rear.right, client.right);
+    EXPECT_EQ(ChildText(ID_STATIC_REAR), Text("IDS_STRING_K_105"));
+}
+
+TEST_F(MainDialogTest, AskingForTheViewAlreadyShownKeepsTheZoom)
+{
+    StartDialog();
+    // A front/rear pair open in the engine, zoomed in.
+    const std::string file = apptest::FixturesDir() + "/card/cont_rec/REC_2026_05_14_08_30_00_F.mp4";
+    float before = 0, after = 0;
+    BOOL opened = FALSE;
+    OnUi([&] {
+        dlg().m_VideoMgr.SetOwnerWnd(dlg().m_hWnd);
+        dlg().m_VideoMgr.SetVideoWnd(dlg().m_wndVideoMain.m_hWnd, dlg().m_wndVideoSub.m_hWnd);
+        opened = dlg().m_VideoMgr.OnMovieOpen(L"C:" + std::wstring(file.begin(), file.end()),
+                                              FALSE, FALSE);
+    });
+    ASSERT_TRUE(opened) << file;
+    OnUi([&] {
+        dlg().m_VideoMgr.SetVideoViewSize(2.0f);
+        before = dlg().m_VideoMgr.GetVideoViewSize();
+        dlg().SetReverseView(FALSE);
+        after = dlg().m_VideoMgr.GetVideoViewSize();
+    });
+    EXPECT_EQ(before, 2.0f);
+    EXPECT_EQ(after, 2.0f);
+    OnUi([&] {
+        dlg().SetReverseView(TRUE);
+        after = dlg().m_VideoMgr.GetVideoViewSize();
+    });
+    EXPECT_EQ(after, 1.0f);
+    EXPECT_EQ(ChildText(ID_STATIC_FRONT), Text("IDS_STRING_K_019"));
+    OnUi([&] { dlg().m_VideoMgr.Close(); });
+}
+
+TEST_F(MainDialogTest, TheMapSwitchFoldsTheRearViewAwayAndBack)
+{
+    StartDialog();
+    OnUi([&] { dlg().SendMessage(WM_COMMAND, ID_BTN_FOLDN, 0); });
+    bool subVisible = true, searchVisible = false;
+    OnUi([&] {
+        subVisible = dlg().m_wndVideoSub.IsWindowVisible();
+        searchVisible = dlg().m_btnMapSearch.IsWindowVisible();
+    });
+    EXPECT_FALSE(subVisible);
+    EXPECT_TRUE(searchVisible);
+    EXPECT_EQ(ChildRect(ID_BTN_FOLDN).top, 77);
+    OnUi([&] { dlg().SendMessage(WM_COMMAND, ID_BTN_FOLUP, 0); });
+    OnUi([&] { subVisible = dlg().m_wndVideoSub.IsWindowVisible(); });
+    EXPECT_TRUE(subVisible);
+    EXPECT_EQ(ChildRect(ID_BTN_FOLDN).top, 355);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Language
+
+TEST_F(MainDialogTest, SwitchingLanguageRedrawsEveryTextAndLeavesNoOldFontBehind)
+{
+    StartDialog();
+    const RECT fileBefore = ChildRect(ID_BTN_FILE);
+    HFONT old[4] = {};
+    OnUi([&] {
+        old[0] = dlg().m_hFont1;
+        old[1] = dlg().m_hFont2;
+        old[2] = dlg().m_hFont3;
+        old[3] = dlg().m_hFont4;
+        ASSERT_TRUE(LoadLanguage(L"korean"));
+        dlg().ReloadAllTexts();
+    });
+    Pump(100);
+    EXPECT_EQ(ChildText(ID_STATIC_MAP), Text("IDS_STRING_K_020"));
+    EXPECT_EQ(ChildText(ID_STATIC_PLAYLIST), Text("IDS_STRING_K_021"));
+    EXPECT_EQ(ChildText(ID_STATIC_FRONT), Text("IDS_STRING_K_018"));
+    std::wstring title, original;
+    HFONT now[4] = {};
+    OnUi([&] {
+        title = dlg().m_lblTitle1.GetText();
+        for (const CTDropBoxItem& item : dlg().m_boxScrSize02.GetItems())
+            if (item.id == ID_BOX_SCRSIZE_ORIGINAL)
+                original = item.text;
+        now[0] = dlg().m_hFont1;
+        now[1] = dlg().m_hFont2;
+        now[2] = dlg().m_hFont3;
+        now[3] = dlg().m_hFont4;
+    });
+    EXPECT_EQ(title, Text("IDS_STRING_K_105"));
+    // The screen-size menu's first item reads the same key as when it was made.
+    EXPECT_EQ(original, Text("IDS_STRING_K_065"));
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NE(now[i], old[i]) << "font " << i << " is made anew";
+        EXPECT_FALSE(DeleteObject(old[i])) << "font " << i << " was left behind";
+    }
+    EXPECT_NE(ChildRect(ID_BTN_FILE).right, fileBefore.right);
+    SaveShot("main_dialog_korean.png");
+
+    // Back and forth: every switch leaves exactly its own fonts.
+    for (const WCHAR* name : {L"english", L"japanese", L"english"})
+        OnUi([&] {
+            LoadLanguage(name);
+            dlg().ReloadAllTexts();
+        });
+    EXPECT_EQ(ChildText(ID_STATIC_MAP), Text("IDS_STRING_K_020"));
+    EXPECT_EQ(ChildRect(ID_BTN_FILE).right, fileBefore.right);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Message protocol
+
+TEST_F(MainDialogTest, EscapeAndEnterNeverEndTheDialog)
+{
+    StartDialog();
+    OnUi([&] { dlg().SetForegroundWindow(); });
+    for (UINT key : {UINT(VK_ESCAPE), UINT(VK_RETURN)}) {
+        apptest::pt::InjectKey(key, true);
+        apptest::pt::InjectKey(key, false);
+    }
+    Pump(200);
+    EXPECT_TRUE(IsWindow(hwnd()));
+    EXPECT_TRUE(IsWindowVisible(hwnd()));
+}
+
+TEST_F(MainDialogTest, ADeviceNotificationLeavesTheWindowAnsweringWhileTheCardSettles)
+{
+    StartDialog();
+    const DWORD start = GetTickCount();
+    OnUi([&] { dlg().SendMessage(WM_DEVICECHANGE, 0x8000, 0); });
+    BOOL pending = FALSE;
+    OnUi([&] { pending = dlg().m_bCardCheckPending; });
+    EXPECT_LT(GetTickCount() - start, 1000u) << "the dialog waited for the card";
+    EXPECT_TRUE(pending);
+    for (int i = 0; i < 100 && pending; ++i) {
+        Pump(50);
+        OnUi([&] { pending = dlg().m_bCardCheckPending; });
+    }
+    EXPECT_FALSE(pending);
+    EXPECT_GE(GetTickCount() - start, 2900u) << "the check waits for the card to settle";
+    std::wstring model;
+    OnUi([&] { model = dlg().m_lblModel.GetText(); });
+    EXPECT_EQ(model, L"None");
+}
+
+TEST_F(MainDialogTest, AnAbortWithoutARunningParseLeavesNoSignalBehind)
+{
+    StartDialog();
+    OnUi([&] {
+        dlg().StopFileParsing();
+        ResetEvent(g_hFileParsingEvent);
+        dlg().SendMessage(WM_PARSING_ABORT, 0, 0);
+    });
+    EXPECT_EQ(WaitForSingleObject(g_hFileParsingEvent, 0), DWORD(WAIT_TIMEOUT));
+}
+
+TEST_F(MainDialogTest, APanPairFromElsewhereIsNeitherReadNorFreed)
+{
+    StartDialog();
+    static int foreign[2] = {-50, 50};
+    OnUi([&] { dlg().SendMessage(WM_VIDEO_PANZOOM, 1, reinterpret_cast<LPARAM>(foreign)); });
+    // Freeing that array would have been reported by the address sanitizer; it is intact.
+    EXPECT_EQ(foreign[0], -50);
+    EXPECT_EQ(foreign[1], 50);
+}
+
+TEST_F(MainDialogTest, TheTwoSettingButtonsAreTwoCommands)
+{
+    StartDialog();
+    bool menu = false;
+    OnUi([&] { dlg().SendMessage(WM_COMMAND, ID_BTN_SETTING_MENU, 0); });
+    OnUi([&] { menu = dlg().m_boxSetting.IsWindowVisible(); });
+    EXPECT_TRUE(menu) << "1006 opens the Setting menu";
+    OnUi([&] { dlg().HidePopups(); });
+    OnUi([&] { dlg().SendMessage(WM_COMMAND, ID_BTN_SETTING, 0); });
+    OnUi([&] { menu = dlg().m_boxSetting.IsWindowVisible(); });
+    EXPECT_FALSE(menu) << "1108 is the screen settings, not the Setting menu";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window modes
+
+TEST_F(MainDialogTest, MinimiseFullScreenAndBack)
+{
+    StartDialog();
+    OnUi([&] { dlg().SendMessage(WM_COMMAND, ID_BTN_MIN, 0); });
+    EXPECT_TRUE(IsIconic(hwnd()));
+    OnUi([&] { dlg().ShowWindow(SW_RESTORE); });
+    EXPECT_FALSE(IsIconic(hwnd()));
+
+    // Full screen from the maximised mode returns to it.
+    OnUi([&] { dlg().SendMessage(WM_COMMAND, ID_BTN_MAX, 0); });
+    HWND video = nullptr;
+    OnUi([&] {
+        video = dlg().m_wndVideoMain.m_hWnd;
+        dlg().SendMessage(WM_COMMAND, ID_BTN_EXPAND, 0);
+    });
+    Pump(100);
+    int mode = -1;
+    OnUi([&] { mode = dlg().m_nWindowMode; });
+    EXPECT_EQ(mode, WINDOW_MODE_FULLSCREEN);
+    EXPECT_FALSE(IsWindowVisible(hwnd()));
+    RECT r;
+    GetWindowRect(video, &r);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.top, 0);
+    EXPECT_EQ(r.right, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(r.bottom, GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_EQ(GetParent(video), nullptr);
+
+    OnUi([&] { dlg().ToggleFullScreen(); });
+    OnUi([&] { mode = dlg().m_nWindowMode; });
+    EXPECT_EQ(mode, WINDOW_MODE_MAXIMISED);
+    EXPECT_TRUE(IsWindowVisible(hwnd()));
+    EXPECT_EQ(GetParent(video), hwnd());
+    RECT video2 = ChildRect(ID_VIDEO_MAIN);
+    RECT expected = {};
+    OnUi([&] { expected = dlg().m_rcVideo; });
+    EXPECT_TRUE(EqualRect(&video2, &expected));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Map search
+
+TEST_F(MainDialogTest, TheMapSearchWithoutATrackSaysNothingWasFound)
+{
+    StartDialog();
+    apptest::pt::ClearShownMessageBoxes();
+    apptest::pt::AnswerMessageBoxes({IDOK});
+    BOOL positionEnabled = TRUE;
+    OnUi([&] {
+        dlg().m_bParseDone = 1;
+        dlg().m_bTrackDrawn = 0;
+        dlg().SearchMapArea();
+        positionEnabled = dlg().m_btnListPosition.IsWindowEnabled();
+    });
+    const auto boxes = apptest::pt::ShownMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, Text("IDS_STRING_K_061"));
+    EXPECT_EQ(boxes[0].caption, Text("IDS_STRING_K_062"));
+    EXPECT_FALSE(positionEnabled);
+}
+
+TEST_F(MainDialogTest, AnEmptySearchLetsGoOfTheResultsAndShowsTheEmptiedList)
+{
+    StartDialog();
+    apptest::pt::ClearShownMessageBoxes();
+    apptest::pt::AnswerMessageBoxes({IDOK, IDOK});
+    int category = -1;
+    bool playingCleared = false, shownIsArea = false;
+    OnUi([&] {
+        // A recording of an earlier search is in the player.
+        RecFileInfo entry;
+        entry.m_strPath = L"C:\\nowhere\\REC_2018_09_10_12_30_45_F.mp4";
+        dlg().m_RecMaps[CATEGORY_AREA][L"REC_2018_09_10_12_30_45_F"] = entry;
+        dlg().m_pPlayingText = &dlg().m_RecMaps[CATEGORY_AREA].begin()->second.m_TextData;
+        dlg().m_nShownCategory = CATEGORY_CONTINUOUS;
+        dlg().m_bParseDone = 1;
+        dlg().m_bTrackDrawn = 1;
+        dlg().SearchMapArea();
+        category = dlg().m_nShownCategory;
+        playingCleared = dlg().m_pPlayingText == nullptr;
+        shownIsArea = dlg().m_pShownMap == &dlg().m_RecMaps[CATEGORY_AREA];
+    });
+    const auto boxes = apptest::pt::ShownMessageBoxes();
+    // The page answered with its area (which holds no recording), or the search ended silently.
+    if (!boxes.empty()) {
+        EXPECT_EQ(boxes.back().text, Text("IDS_STRING_K_061"));
+        EXPECT_EQ(category, CATEGORY_AREA);
+        EXPECT_TRUE(shownIsArea);
+        EXPECT_TRUE(playingCleared);
+    }
+}
+
+TEST_F(MainDialogTest, EmptyingTheAreaResultsLetsThePlayerGoOfARecordingAmongThem)
+{
+    StartDialog();
+    bool cleared = false, empty = false;
+    OnUi([&] {
+        RecFileInfo entry;
+        dlg().m_RecMaps[CATEGORY_AREA][L"REC_2018_09_10_12_30_45_F"] = entry;
+        dlg().m_pPlayingText = &dlg().m_RecMaps[CATEGORY_AREA].begin()->second.m_TextData;
+        dlg().EmptyAreaResults();
+        cleared = dlg().m_pPlayingText == nullptr;
+        empty = dlg().m_RecMaps[CATEGORY_AREA].empty();
+    });
+    EXPECT_TRUE(cleared);
+    EXPECT_TRUE(empty);
+}
+
+TEST_F(MainDialogTest, TheMapSearchWaitsForTheTelemetry)
+{
+    StartDialog();
+    apptest::pt::ClearShownMessageBoxes();
+    apptest::pt::AnswerMessageBoxes({IDOK});
+    OnUi([&] {
+        dlg().StopFileParsing();
+        dlg().m_bParseDone = 0;  // as while the parsing thread runs
+        dlg().m_bTrackDrawn = 1;
+        dlg().SearchMapArea();
+        dlg().m_bParseDone = 1;
+    });
+    const auto boxes = apptest::pt::ShownMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, Text("IDS_STRING_K_087"));
+}
+
+}  // namespace
