@@ -394,3 +394,13 @@ PLATFORM_API void CoTaskMemFree(LPVOID memory);
 // PLATFORM_DEBUG_OUTPUT is set.
 PLATFORM_API void OutputDebugStringW(LPCWSTR text);
 PLATFORM_API void OutputDebugStringA(LPCSTR text);
+
+// ---------------------------------------------------------------------------------------------
+// Private-profile files
+
+// Reads one value of an ini file (fileName in the system code page, a full path): the value of
+// keyName in section appName, else defaultValue (null: empty) without its trailing blanks.
+// The text is cut to size - 1 bytes and always ends with a zero; returns the bytes copied
+// without it. Null names (listing sections or keys) fail with ERROR_INVALID_PARAMETER.
+PLATFORM_API DWORD GetPrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR defaultValue,
+                                            LPSTR returnedString, DWORD size, LPCSTR fileName);
