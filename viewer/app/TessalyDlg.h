@@ -253,6 +253,13 @@ public:
     BOOL IsPlayingRearFile();
     void SwapTitleLabels();
     void DeleteSelectedRecording();
+    // Adds one opened or dropped recording (the caller keeps the parsing thread stopped).
+    void AddRecording(const std::wstring& path, BOOL isMP4);
+    // Marks the main tab of the category and shows its sub-tabs or column buttons; nothing for
+    // -1.
+    void ArrangeListTabs(int category);
+    // Keeps the file-parsing thread stopped while the lists change (TessalyDlg_Lists.cpp).
+    class ListChange;
 
     // =========================================================================================
     // Memory card, launcher, settings program, registry (TessalyDlg_Card.cpp)

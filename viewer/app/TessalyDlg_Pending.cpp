@@ -11,36 +11,13 @@
 // ---- Lifecycle (TessalyDlg.cpp) --------------------------------------------------------------
 
 // ---- Recording lists (TessalyDlg_Lists.cpp) --------------------------------------------------
-BOOL CTessalyDlg::InitMovieList(BOOL) { return FALSE; }
-int CTessalyDlg::UpdateListTabs() { return -1; }
-void CTessalyDlg::ShowMovieList(int) {}
-void CTessalyDlg::OnListTabClicked(UINT) {}
-void CTessalyDlg::AddRecordingFile(const std::wstring&) {}
 void CTessalyDlg::OnDropFiles(HDROP) {}
 void CTessalyDlg::OpenRecordingFiles() {}
 void CTessalyDlg::SaveRecordingAs() {}
-void CTessalyDlg::SetCardMode(BOOL, BOOL) {}
-BOOL CTessalyDlg::IsPlayingRearFile() { return FALSE; }
-void CTessalyDlg::SwapTitleLabels() {}
-void CTessalyDlg::DeleteSelectedRecording() {}
-int CTessalyDlg::GetVideoTrackCount() { return m_VideoMgr.GetVideoTrackCount(); }
-BOOL CTessalyDlg::IsMovieOpen()
-{
-    return m_VideoMgr.GetState() == STATE_PLAY || m_VideoMgr.GetState() == STATE_PAUSE;
-}
 
 // ---- Memory card, launcher, settings program, registry (TessalyDlg_Card.cpp) ----------------
-BOOL CTessalyDlg::FindSDCard() { return FALSE; }
-void CTessalyDlg::OnSDCardIn() {}
-void CTessalyDlg::OnSDCardOut() {}
-void CTessalyDlg::GetAppFolder() {}
 void CTessalyDlg::SendLauncherInfo() {}
 void CTessalyDlg::RunSettingsProgram() {}
-void CTessalyDlg::WriteRegistrySettings() {}
-BOOL CTessalyDlg::LoadPlayType() { return FALSE; }
-void CTessalyDlg::SavePlayType() {}
-BOOL CTessalyDlg::RegReadString(HKEY, LPCWSTR, LPCWSTR, LPWSTR, DWORD) { return FALSE; }
-BOOL CTessalyDlg::RegWriteString(HKEY, LPCWSTR, LPCWSTR, LPCWSTR) { return FALSE; }
 
 
 // ---- Device-information dialog (DeviceInfoDlg.cpp) -------------------------------------------
