@@ -148,6 +148,31 @@ TEST_F(MainDialogTest, CloseReleasesWhatStartUpMadeAndEndsTheModalRun)
     EXPECT_EQ(g_pWebformDispatch, nullptr);
 }
 
+TEST_F(MainDialogTest, PlaysARecordingOfTheCardInEitherLanguageAndClosesWhilePlaying)
+{
+    UseCard("card");
+    StartDialog();
+    BOOL played = FALSE;
+    OnUi([&] { played = dlg().VideoPlay(TRUE); });
+    ASSERT_TRUE(played);
+    Pump(1500);
+    int state = -1;
+    OnUi([&] { state = dlg().m_VideoMgr.GetState(); });
+    EXPECT_EQ(state, STATE_PLAY);
+    // The picture plays in the main window: its middle is not the empty view's.
+    SaveShot("main_dialog_playing_english.png");
+    OnUi([&] {
+        LoadLanguage(L"chinesesimplified");
+        dlg().ReloadAllTexts();
+    });
+    Pump(500);
+    EXPECT_EQ(ChildText(ID_STATIC_MAP), Text("IDS_STRING_K_020"));
+    SaveShot("main_dialog_playing_chinese.png");
+    // Close while the recording plays (and the parsing thread may still read the card).
+    EXPECT_EQ(CloseDialog(), IDCANCEL);
+    LoadLanguage(L"english");
+}
+
 // ---------------------------------------------------------------------------------------------
 // Layout
 

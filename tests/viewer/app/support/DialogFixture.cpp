@@ -93,6 +93,8 @@ void DialogFixture::SetUp()
     fs::remove_all(m_temp);
     fs::create_directories(m_temp + "/home");
     pt::SetHomeFolder(m_temp + "/home");
+    // Sound goes to the layer's null device, which still runs the clock.
+    setenv("PLATFORM_AUDIO", "null", 1);
 
     Gdiplus::GdiplusStartupInput input;
     ASSERT_EQ(Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr), Gdiplus::Ok);
