@@ -218,7 +218,7 @@ public:
     void OnAccelerator(UINT command);
     LRESULT OnVideoSizeChaged(WPARAM wParam, LPARAM lParam);
     // The card check after a device or media notification (run by timer IDT_CARD_CHECK).
-    void ScheduleCardCheck(UINT message);
+    void ScheduleCardCheck(UINT message, WPARAM wParam);
     void RunCardCheck();
     // Hides the six popup panels (File, Setting, "ScrSize", "ScrSize02", brightness and speed,
     // volume).
@@ -527,6 +527,7 @@ public:
     BOOL m_bCardCheckPending = FALSE;
     BOOL m_bCardCheckDevice = FALSE;  // a WM_DEVICECHANGE arrived
     BOOL m_bCardCheckMedia = FALSE;   // a shell media notification arrived
+    BOOL m_bCardCheckRemoval = FALSE; // a device left (DBT_DEVICEREMOVECOMPLETE)
     std::wstring m_strCardCheckDrive; // the card drive known at the first notification
     BlackBoxData m_CardCheckRecord{}; // and its device record (zero without one)
 };

@@ -13,6 +13,8 @@ namespace {
 
 // How long the card's drive is given to settle after a notification.
 const UINT kCardSettleMs = 3000;
+// WM_DEVICECHANGE's wParam when a device has gone.
+const WPARAM kDeviceRemoveComplete = 0x8004;
 
 }  // namespace
 
@@ -120,11 +122,11 @@ LRESULT CTessalyDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_DEVICECHANGE:
         LogWrite(L"Tessaly---->Recv WM_DEVICECHANGE");
-        ScheduleCardCheck(message);
+        ScheduleCardCheck(message, wParam);
         break;
     case WM_USER_MEDIACHANGED:
         LogWrite(L"Tessaly---->Recv WM_USER_MEDIACHANGED");
-        ScheduleCardCheck(message);
+        ScheduleCardCheck(message, wParam);
         break;
     case WM_TIMER:
         if (wParam == IDT_CARD_CHECK) {
@@ -237,24 +239,27 @@ LRESULT CTessalyDlg::OnVideoSizeChaged(WPARAM, LPARAM)
 // ---------------------------------------------------------------------------------------------
 // The card check. The drive is given time to settle without holding up the dialog: each
 // notification (re)starts a one-shot timer, and the check runs when it fires. The card known
-// when the first notification of a burst arrived is kept, so that a card taken out and another
-// put in before the check is seen as a new card.
+// when the first notification of a burst arrived is kept, and a device leaving is noted, so
+// that a card taken out and another put in before the check is seen as a new card.
 
-void CTessalyDlg::ScheduleCardCheck(UINT message)
+void CTessalyDlg::ScheduleCardCheck(UINT message, WPARAM wParam)
 {
     if (!m_bCardCheckPending) {
         m_bCardCheckPending = TRUE;
         m_bCardCheckDevice = FALSE;
         m_bCardCheckMedia = FALSE;
+        m_bCardCheckRemoval = FALSE;
         m_strCardCheckDrive = g_strCardDrive;
         if (g_pBlackBoxData)
             m_CardCheckRecord = *g_pBlackBoxData;
         else
             std::memset(&m_CardCheckRecord, 0, sizeof(m_CardCheckRecord));
     }
-    if (message == WM_DEVICECHANGE)
+    if (message == WM_DEVICECHANGE) {
         m_bCardCheckDevice = TRUE;
-    else
+        if (wParam == kDeviceRemoveComplete)
+            m_bCardCheckRemoval = TRUE;
+    } else
         m_bCardCheckMedia = TRUE;
     SetTimer(IDT_CARD_CHECK, kCardSettleMs);
 }
@@ -274,7 +279,9 @@ void CTessalyDlg::RunCardCheck()
             (g_pBlackBoxData ? std::memcmp(g_pBlackBoxData, &m_CardCheckRecord,
                                            sizeof(BlackBoxData)) == 0
                              : true);
-        if (!hadCard || !sameCard)
+        // A card found after a device left, or unlike the one known, is a new card even where
+        // the drive is the same.
+        if (!hadCard || !sameCard || m_bCardCheckRemoval)
             OnSDCardIn();
     } else {
         LogWrite(L"Tessaly---->WM_DEVICECHANGE(SD OUT)");

@@ -2,6 +2,7 @@
 // after resizing, the language switch, the message protocol, the window modes and the map
 // search, each against the real dialog on its own thread.
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "DialogFixture.h"
@@ -445,6 +446,40 @@ TEST_F(MainDialogTest, ADeviceNotificationLeavesTheWindowAnsweringWhileTheCardSe
     std::wstring model;
     OnUi([&] { model = dlg().m_lblModel.GetText(); });
     EXPECT_EQ(model, L"None");
+}
+
+TEST_F(MainDialogTest, ACardSwappedWhileTheDriveSettlesIsOpenedAsANewCard)
+{
+    UseCard("card");
+    // The second card: the same camera, one continuous recording fewer.
+    const std::string second = TempDir() + "/second";
+    apptest::CopyFolder(apptest::FixturesDir() + "/card", second);
+    std::filesystem::remove(second + "/cont_rec/REC_2026_05_14_08_32_00_F.mp4");
+    StartDialog();
+    size_t before = 0;
+    OnUi([&] {
+        before = dlg().m_RecMaps[CATEGORY_CONTINUOUS].size();
+        dlg().SendMessage(WM_DEVICECHANGE, 0x8004, 0);
+    });
+    ASSERT_GT(before, 0u);
+    // Within the settling time the card is taken out and the other one put in.
+    RemoveCard();
+    const std::wstring root = apptest::pt::AddRemovableDrive(second);
+    BOOL pending = TRUE;
+    for (int i = 0; i < 100 && pending; ++i) {
+        Pump(50);
+        OnUi([&] { pending = dlg().m_bCardCheckPending; });
+    }
+    size_t after = 0;
+    std::wstring drive;
+    OnUi([&] {
+        after = dlg().m_RecMaps[CATEGORY_CONTINUOUS].size();
+        drive = g_strCardDrive;
+    });
+    EXPECT_EQ(drive, root);
+    EXPECT_EQ(after, before - 1) << "the lists come from the card now in the drive";
+    CloseDialog();
+    apptest::pt::RemoveRemovableDrive(root);
 }
 
 TEST_F(MainDialogTest, AnAbortWithoutARunningParseLeavesNoSignalBehind)
