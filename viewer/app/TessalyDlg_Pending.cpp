@@ -20,14 +20,3 @@ void CTessalyDlg::SendLauncherInfo() {}
 void CTessalyDlg::RunSettingsProgram() {}
 
 
-// ---- Device-information dialog (DeviceInfoDlg.cpp) -------------------------------------------
-CBbInfoDlg::CBbInfoDlg(CWnd* parent) : CDialog(IDD_BBINFO, parent), CDPIWnd(this) {}
-CBbInfoDlg::~CBbInfoDlg() {}
-BOOL CBbInfoDlg::OnInitDialog() { return CDialog::OnInitDialog(); }
-void CBbInfoDlg::DoDataExchange(CDataExchange* exchange) { CDialog::DoDataExchange(exchange); }
-
-// ---- Update dialog (UpdateDlg.cpp) -----------------------------------------------------------
-CUpdateDlg::CUpdateDlg(CWnd* parent) : CDialog(IDD_UPDATE, parent) {}
-CUpdateDlg::~CUpdateDlg() {}
-BOOL CUpdateDlg::OnInitDialog() { return CDialog::OnInitDialog(); }
-void CUpdateDlg::DoDataExchange(CDataExchange* exchange) { CDialog::DoDataExchange(exchange); }
