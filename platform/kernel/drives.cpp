@@ -4,6 +4,9 @@
 #include <dirent.h>
 #include <errno.h>
 #include <sys/stat.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -15,6 +18,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <sstream>
+#include <thread>
 
 #include "paths.h"
 #include "platform/testing.h"
@@ -27,12 +31,22 @@ constexpr WCHAR kLastLetter = L'Z';
 constexpr DWORD kBytesPerSector = 512;
 
 struct DriveTable {
+    // Serialises every change of the table with the notice of it, so that listeners hear the
+    // changes one at a time and in order. Taken before `lock`, never while `lock` is held.
+    std::mutex changeLock;
+    DriveChangeListener listener = nullptr;  // guarded by changeLock
+    bool watching = false;                   // guarded by changeLock
     std::shared_mutex lock;
     bool built = false;         // guarded by `lock`
     std::vector<Drive> drives;  // guarded by `lock`; ordered by letter, C: first
     // Folders added by tests, in the order they were added; guarded by `lock`. They stay in the
     // table across rebuilds until removed.
     std::vector<std::string> added;
+    // Folders of mounts or of PLATFORM_REMOVABLE_DRIVES that tests removed: left out of the
+    // table until a test adds them again; guarded by `lock`.
+    std::set<std::string> hidden;
+    // The folders of PLATFORM_REMOVABLE_DRIVES as last read; guarded by `lock`.
+    std::vector<std::string> environment;
 };
 
 DriveTable& Table()
@@ -131,14 +145,36 @@ std::string UnescapeMountField(const std::string& field)
     return out;
 }
 
+// The folders named in PLATFORM_REMOVABLE_DRIVES, as written, existing or not.
+std::vector<std::string> EnvironmentFolders()
+{
+    std::vector<std::string> folders;
+    const char* list = std::getenv("PLATFORM_REMOVABLE_DRIVES");
+    if (!list)
+        return folders;
+    std::string value = list;
+    size_t start = 0;
+    while (start <= value.size()) {
+        size_t end = value.find(':', start);
+        if (end == std::string::npos)
+            end = value.size();
+        if (end > start)
+            folders.push_back(value.substr(start, end - start));
+        start = end + 1;
+    }
+    return folders;
+}
+
 // Builds the table anew. Folders already in `previous` keep their letters while those are
 // free; the others take the lowest free letters, in the order they are listed.
 std::vector<Drive> BuildDrives(const std::vector<Drive>& previous,
-                               const std::vector<std::string>& added)
+                               const std::vector<std::string>& environment,
+                               const std::vector<std::string>& added,
+                               const std::set<std::string>& hidden)
 {
     std::vector<std::string> folders;
-    auto addFolder = [&folders](const std::string& folder) {
-        if (folder == "/")
+    auto addFolder = [&folders, &hidden](const std::string& folder) {
+        if (folder == "/" || hidden.count(folder))
             return;
         for (const std::string& known : folders) {
             if (known == folder)
@@ -153,21 +189,14 @@ std::vector<Drive> BuildDrives(const std::vector<Drive>& previous,
     for (const std::string& mount : RemovableMountPoints(text.str(), ReadRemovableDevices())) {
         addFolder(mount);
     }
-    if (const char* list = std::getenv("PLATFORM_REMOVABLE_DRIVES")) {
-        std::string value = list;
-        size_t start = 0;
-        while (start <= value.size()) {
-            size_t end = value.find(':', start);
-            if (end == std::string::npos)
-                end = value.size();
-            std::string folder = value.substr(start, end - start);
-            if (!folder.empty() && IsDirectory(folder))
-                addFolder(CanonicalFolder(folder));
-            start = end + 1;
-        }
+    for (const std::string& folder : environment) {
+        if (IsDirectory(folder))
+            addFolder(CanonicalFolder(folder));
     }
-    for (const std::string& folder : added)
-        addFolder(folder);
+    for (const std::string& folder : added) {
+        if (IsDirectory(folder))  // a test's card folder that was deleted is a card pulled out
+            addFolder(folder);
+    }
 
     std::map<WCHAR, std::string> letters;
     std::vector<const std::string*> waiting;
@@ -200,6 +229,109 @@ std::vector<Drive> BuildDrives(const std::vector<Drive>& previous,
     return drives;
 }
 
+void StartWatching();
+
+// Builds the table when it was never built; call with `table.lock` held exclusively.
+void BuildFirstL(DriveTable& table)
+{
+    if (table.built)
+        return;
+    table.environment = EnvironmentFolders();
+    table.drives = BuildDrives({}, table.environment, table.added, table.hidden);
+    table.built = true;
+    StartWatching();
+}
+
+// Runs `change` on the table (built first if needed) under both locks, then tells the listener
+// when the drives changed.
+template <class Change>
+void ChangeTable(Change change)
+{
+    DriveTable& table = Table();
+    std::lock_guard<std::mutex> serial(table.changeLock);
+    std::vector<Drive> before, after;
+    {
+        std::unique_lock<std::shared_mutex> guard(table.lock);
+        BuildFirstL(table);
+        before = table.drives;
+        change(table);
+        after = table.drives;
+    }
+    if (table.listener && before != after)
+        table.listener(before, after);
+}
+
+// Rebuilds the table, from the environment read afresh or (for the watcher, which must not
+// read the environment while a test may be changing it) from the folders read last time.
+void Rebuild(bool readEnvironment)
+{
+    ChangeTable([readEnvironment](DriveTable& table) {
+        if (readEnvironment)
+            table.environment = EnvironmentFolders();
+        table.drives = BuildDrives(table.drives, table.environment, table.added, table.hidden);
+    });
+}
+
+// Which of the folders that may become drives (those of PLATFORM_REMOVABLE_DRIVES and those
+// tests added) exist now, one character each.
+std::string FolderPresence()
+{
+    DriveTable& table = Table();
+    std::vector<std::string> folders;
+    {
+        std::shared_lock<std::shared_mutex> guard(table.lock);
+        folders = table.environment;
+        folders.insert(folders.end(), table.added.begin(), table.added.end());
+    }
+    std::string presence;
+    for (const std::string& folder : folders)
+        presence.push_back(IsDirectory(folder) ? '1' : '0');
+    return presence;
+}
+
+// The watcher: a thread of the layer that rebuilds the table when the mount table changes
+// (the kernel marks /proc/self/mountinfo with POLLPRI) or when a drive's folder appears or
+// goes away (looked at every kFolderCheckMs). It waits only in poll and runs until the process
+// ends.
+constexpr int kFolderCheckMs = 500;
+
+void WatchDrives()
+{
+    pthread_setname_np(pthread_self(), "drive watcher");
+    int mounts = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+    std::string presence = FolderPresence();
+    for (;;) {
+        bool changed = false;
+        if (mounts >= 0) {
+            pollfd wait = {mounts, POLLPRI, 0};
+            int ready = poll(&wait, 1, kFolderCheckMs);
+            if (ready > 0 && (wait.revents & (POLLPRI | POLLERR))) {
+                // Reading the file to its end acknowledges the change.
+                char buffer[4096];
+                lseek(mounts, 0, SEEK_SET);
+                while (read(mounts, buffer, sizeof buffer) > 0) {
+                }
+                changed = true;
+            }
+        } else {
+            poll(nullptr, 0, kFolderCheckMs);
+        }
+        std::string now = FolderPresence();
+        if (now != presence) {
+            presence = now;
+            changed = true;
+        }
+        if (changed)
+            Rebuild(false);
+    }
+}
+
+void StartWatching()
+{
+    static std::once_flag started;
+    std::call_once(started, [] { std::thread(WatchDrives).detach(); });
+}
+
 // Runs `read` on the table under the shared lock, building the table first if needed.
 template <class Read>
 auto WithTable(Read read)
@@ -211,10 +343,7 @@ auto WithTable(Read read)
             return read(table.drives);
     }
     std::unique_lock<std::shared_mutex> guard(table.lock);
-    if (!table.built) {
-        table.drives = BuildDrives({}, table.added);
-        table.built = true;
-    }
+    BuildFirstL(table);
     return read(table.drives);
 }
 
@@ -330,10 +459,14 @@ Drive DriveOfNativePath(const std::string& path, std::string* rest)
 
 void RefreshDriveTable()
 {
+    Rebuild(true);
+}
+
+void SetDriveChangeListener(DriveChangeListener listener)
+{
     DriveTable& table = Table();
-    std::unique_lock<std::shared_mutex> guard(table.lock);
-    table.drives = BuildDrives(table.built ? table.drives : std::vector<Drive>(), table.added);
-    table.built = true;
+    std::lock_guard<std::mutex> serial(table.changeLock);
+    table.listener = listener;
 }
 
 namespace testing {
@@ -343,25 +476,29 @@ std::wstring AddRemovableDrive(const std::string& folder)
     std::string canonical = CanonicalFolder(folder);
     if (canonical == "/")
         return std::wstring();  // the root is C: and cannot be removable
-    auto rootOf = [](WCHAR letter) { return std::wstring{letter, L':', L'\\'}; };
-    DriveTable& table = Table();
-    std::unique_lock<std::shared_mutex> guard(table.lock);
-    if (!table.built) {
-        table.drives = BuildDrives({}, table.added);
-        table.built = true;
-    }
-    for (const Drive& drive : table.drives) {
-        if (drive.type == DRIVE_REMOVABLE && drive.folder == canonical)
-            return rootOf(drive.letter);
-    }
-    table.added.push_back(canonical);
-    table.drives = BuildDrives(table.drives, table.added);
-    for (const Drive& drive : table.drives) {
-        if (drive.folder == canonical)
-            return rootOf(drive.letter);
-    }
-    table.added.pop_back();  // every letter is taken
-    return std::wstring();
+    WCHAR letter = 0;
+    ChangeTable([&](DriveTable& table) {
+        for (const Drive& drive : table.drives) {
+            if (drive.type == DRIVE_REMOVABLE && drive.folder == canonical) {
+                letter = drive.letter;
+                return;
+            }
+        }
+        table.hidden.erase(canonical);
+        bool known = false;
+        for (const std::string& added : table.added)
+            known = known || added == canonical;
+        if (!known)
+            table.added.push_back(canonical);
+        table.drives = BuildDrives(table.drives, table.environment, table.added, table.hidden);
+        for (const Drive& drive : table.drives) {
+            if (drive.folder == canonical)
+                letter = drive.letter;
+        }
+        if (!letter && !known)
+            table.added.pop_back();  // every letter is taken, or the folder does not exist
+    });
+    return letter ? std::wstring{letter, L':', L'\\'} : std::wstring();
 }
 
 bool RemoveRemovableDrive(const std::wstring& root)
@@ -369,21 +506,27 @@ bool RemoveRemovableDrive(const std::wstring& root)
     WCHAR letter = RootLetter(root.c_str());
     if (!letter)
         return false;
-    DriveTable& table = Table();
-    std::unique_lock<std::shared_mutex> guard(table.lock);
-    for (auto it = table.drives.begin(); it != table.drives.end(); ++it) {
-        if (it->letter != letter || it->type != DRIVE_REMOVABLE)
-            continue;
-        for (auto added = table.added.begin(); added != table.added.end(); ++added) {
-            if (*added == it->folder) {
-                table.added.erase(added);
-                break;
+    bool removed = false;
+    ChangeTable([&](DriveTable& table) {
+        for (auto it = table.drives.begin(); it != table.drives.end(); ++it) {
+            if (it->letter != letter || it->type != DRIVE_REMOVABLE)
+                continue;
+            bool wasAdded = false;
+            for (auto added = table.added.begin(); added != table.added.end(); ++added) {
+                if (*added == it->folder) {
+                    table.added.erase(added);
+                    wasAdded = true;
+                    break;
+                }
             }
+            if (!wasAdded)
+                table.hidden.insert(it->folder);  // a mount or a folder of the variable
+            table.drives.erase(it);
+            removed = true;
+            return;
         }
-        table.drives.erase(it);
-        return true;
-    }
-    return false;
+    });
+    return removed;
 }
 
 }  // namespace testing
@@ -420,27 +563,42 @@ UINT GetDriveTypeW(LPCWSTR rootPathName)
     return drive.type;
 }
 
-BOOL GetDiskFreeSpaceW(LPCWSTR rootPathName, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector,
-                       LPDWORD numberOfFreeClusters, LPDWORD totalNumberOfClusters)
+namespace platform {
+namespace {
+
+// statvfs of the volume that holds a Windows path (a root or any folder on it; null: the
+// current folder). False with the last error set when the path does not resolve.
+bool VolumeStatus(LPCWSTR path, struct statvfs* vfs)
 {
     std::string folder;
-    if (!rootPathName) {
+    if (!path) {
         folder = ".";
     } else {
-        platform::ResolvedPath resolved;
-        DWORD error = platform::ResolvePath(rootPathName, platform::kCheckNames, &resolved);
+        ResolvedPath resolved;
+        DWORD error = ResolvePath(path, kCheckNames, &resolved);
         if (error != ERROR_SUCCESS) {
             SetLastError(error);
-            return FALSE;
+            return false;
         }
         folder = resolved.native;
     }
-    struct statvfs vfs;
-    if (statvfs(folder.c_str(), &vfs) != 0) {
+    if (statvfs(folder.c_str(), vfs) != 0) {
         int error = errno;
-        SetLastError(error == ENOENT ? ERROR_PATH_NOT_FOUND : platform::Win32ErrorFromErrno(error));
-        return FALSE;
+        SetLastError(error == ENOENT ? ERROR_PATH_NOT_FOUND : Win32ErrorFromErrno(error));
+        return false;
     }
+    return true;
+}
+
+}  // namespace
+}  // namespace platform
+
+BOOL GetDiskFreeSpaceW(LPCWSTR rootPathName, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector,
+                       LPDWORD numberOfFreeClusters, LPDWORD totalNumberOfClusters)
+{
+    struct statvfs vfs;
+    if (!platform::VolumeStatus(rootPathName, &vfs))
+        return FALSE;
     // Clusters are whole multiples of 512-byte sectors. A cluster grows (in powers of two) until
     // the counts fit in 32 bits, so that sectors x bytes x clusters stays the volume's size.
     uint64_t blockSize = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
@@ -461,5 +619,21 @@ BOOL GetDiskFreeSpaceW(LPCWSTR rootPathName, LPDWORD sectorsPerCluster, LPDWORD 
         *numberOfFreeClusters = static_cast<DWORD>(freeBytes / clusterBytes);
     if (totalNumberOfClusters)
         *totalNumberOfClusters = static_cast<DWORD>(totalBytes / clusterBytes);
+    return TRUE;
+}
+
+BOOL GetDiskFreeSpaceExW(LPCWSTR directoryName, PULARGE_INTEGER freeBytesAvailableToCaller,
+                         PULARGE_INTEGER totalNumberOfBytes, PULARGE_INTEGER totalNumberOfFreeBytes)
+{
+    struct statvfs vfs;
+    if (!platform::VolumeStatus(directoryName, &vfs))
+        return FALSE;
+    uint64_t blockSize = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
+    if (freeBytesAvailableToCaller)
+        freeBytesAvailableToCaller->QuadPart = uint64_t(vfs.f_bavail) * blockSize;
+    if (totalNumberOfBytes)
+        totalNumberOfBytes->QuadPart = uint64_t(vfs.f_blocks) * blockSize;
+    if (totalNumberOfFreeBytes)
+        totalNumberOfFreeBytes->QuadPart = uint64_t(vfs.f_bfree) * blockSize;
     return TRUE;
 }

@@ -74,6 +74,12 @@ PLATFORM_API UINT GetDriveTypeW(LPCWSTR rootPathName);
 PLATFORM_API BOOL GetDiskFreeSpaceW(LPCWSTR rootPathName, LPDWORD sectorsPerCluster,
                                     LPDWORD bytesPerSector, LPDWORD numberOfFreeClusters,
                                     LPDWORD totalNumberOfClusters);
+// Any folder on the volume (null: the current folder). Free bytes for the caller are those an
+// unprivileged user may take (statvfs f_bavail); the total free bytes include the reserve.
+PLATFORM_API BOOL GetDiskFreeSpaceExW(LPCWSTR directoryName,
+                                      PULARGE_INTEGER freeBytesAvailableToCaller,
+                                      PULARGE_INTEGER totalNumberOfBytes,
+                                      PULARGE_INTEGER totalNumberOfFreeBytes);
 
 namespace platform {
 

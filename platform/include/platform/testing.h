@@ -15,10 +15,13 @@
 namespace platform::testing {
 
 // Adds a Linux folder to the drive table as a removable drive and returns its root, for
-// instance "E:\". Adding a folder already in the table returns its existing root.
+// instance "E:\". Adding a folder already in the table returns its existing root; a folder that
+// does not exist gives "". The drive leaves the table when its folder is deleted and comes back
+// when it is made again. Adding and removing post the media notices (shell.h).
 PLATFORM_API std::wstring AddRemovableDrive(const std::string& folder);
 
-// Removes the removable drive with that root ("E:\" or "E:"); false when there is none.
+// Removes the removable drive with that root ("E:\" or "E:"); false when there is none. A drive
+// of a mount or of PLATFORM_REMOVABLE_DRIVES stays away until its folder is added again.
 PLATFORM_API bool RemoveRemovableDrive(const std::wstring& root);
 
 // Points the registry's store (and everything else kept under PLATFORM_HOME) at a folder.
@@ -134,5 +137,13 @@ PLATFORM_API void SetScriptTimeBudget(DWORD milliseconds);
 // While set, the web browser's DWebBrowserEvents2 connection point refuses every sink
 // (CONNECT_E_CANNOTCONNECT), as a point does whose connections are used up.
 PLATFORM_API void RefuseBrowserEventSinks(bool refuse);
+
+// ---------------------------------------------------------------------------------------------
+// Shell: dropped files (the drives' hooks are at the top; adding or removing a drive raises
+// WM_DEVICECHANGE and the media notices as a card would)
+
+// Files let go at (x, y) on the screen, as the SDL presenter hands them over: Windows paths.
+// The window there that accepts files (or its nearest such ancestor) gets WM_DROPFILES posted.
+PLATFORM_API void InjectFileDrop(int x, int y, const std::vector<std::wstring>& files);
 
 }  // namespace platform::testing
