@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "remote.h"
 #include "wm.h"
 
 namespace platform::user {
@@ -129,10 +130,19 @@ LRESULT CopyText(HWND window, WPARAM count, LPWSTR buffer)
 
 void SetText(HWND window, LPCWSTR text)
 {
-    std::lock_guard<std::mutex> guard(G().lock);
-    Window* w = FindL(window);
-    if (w)
+    bool topLevel = false;
+    std::wstring title;
+    {
+        std::lock_guard<std::mutex> guard(G().lock);
+        Window* w = FindL(window);
+        if (!w)
+            return;
         w->text = text ? text : L"";
+        topLevel = !w->parent && w != G().desktop.get();
+        title = w->text;
+    }
+    if (topLevel)
+        PublishTitle(window, title);  // reachable by other processes under its title
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "remote.h"
 #include "wm.h"
 
 namespace platform::user {
@@ -274,6 +275,8 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             SendMessageW(target, message, wParam, lParam);
         return 0;
     }
+    if (IsRemoteWindow(window))
+        return SendToRemote(window, message, wParam, lParam);
     std::shared_ptr<ThreadState> target;
     {
         std::lock_guard<std::mutex> guard(G().lock);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <cwctype>
 
+#include "remote.h"
 #include "wm.h"
 
 namespace platform::user {
@@ -92,6 +93,7 @@ void RemoveL(Window* w)
     Wm& g = G();
     if (w->gone)
         return;
+    WithdrawTitle(w->handle);
     if (OnScreenL(w))
         AddDirtyL(VisibleScreenRectL(w));
     Unlink(w);

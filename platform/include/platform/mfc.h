@@ -11,6 +11,7 @@
 
 #include "platform/gdi.h"
 #include "platform/kernel.h"
+#include "platform/shell.h"
 #include "platform/user.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -867,4 +868,49 @@ public:
     explicit CMutex(BOOL initiallyOwn = FALSE, LPCWSTR name = nullptr,
                     LPSECURITY_ATTRIBUTES attributes = nullptr);
     ~CMutex() override;
+};
+
+// ---------------------------------------------------------------------------------------------
+// File dialogs
+//
+// The open or save dialog of shell.h (GetOpenFileNameW / GetSaveFileNameW) over m_ofn. The
+// filter is written with "|" between texts and ends with "||"; the initial file name and the
+// default extension are copied. OFN_EXPLORER is always set. With OFN_ALLOWMULTISELECT the
+// dialog's own buffer holds 32768 characters, so that many files fit; a buffer the caller puts
+// into m_ofn.lpstrFile is used instead.
+
+struct __POSITION;
+typedef __POSITION* POSITION;
+
+class CFileDialog : public CDialog {
+public:
+    explicit CFileDialog(BOOL openFileDialog, LPCWSTR defaultExtension = nullptr,
+                         LPCWSTR fileName = nullptr,
+                         DWORD flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                         LPCWSTR filter = nullptr, CWnd* parent = nullptr, DWORD size = 0,
+                         BOOL vistaStyle = TRUE);
+    ~CFileDialog() override;
+
+    // IDOK when the user chose, IDCANCEL when the dialog was cancelled or could not be shown.
+    INT_PTR DoModal() override;
+
+    // The chosen file (the first one of several): its whole path, its name, the name without
+    // its extension, and the extension without the dot.
+    std::wstring GetPathName() const;
+    std::wstring GetFileName() const;
+    std::wstring GetFileTitle() const;
+    std::wstring GetFileExt() const;
+    // Each chosen file's whole path in turn: null when there is none, else a position that
+    // GetNextPathName reads and moves on (to null after the last).
+    POSITION GetStartPosition() const;
+    std::wstring GetNextPathName(POSITION& position) const;
+
+    OPENFILENAMEW m_ofn;
+
+private:
+    BOOL m_bOpenFileDialog;
+    std::wstring m_strFilter;       // the filter with zeros between its texts
+    std::wstring m_strDefExt;
+    std::vector<WCHAR> m_fileBuffer;  // the dialog's own file buffer
+    std::vector<std::wstring> m_paths;  // the files chosen, whole paths
 };

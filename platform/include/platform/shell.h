@@ -126,3 +126,64 @@ PLATFORM_API void DragFinish(HDROP drop);
 // xdg-open to hand it to, or another verb), SE_ERR_ACCESSDENIED or SE_ERR_OOM.
 PLATFORM_API HINSTANCE ShellExecuteW(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
                                      LPCWSTR directory, INT show);
+
+// ---------------------------------------------------------------------------------------------
+// File dialogs
+//
+// The dialog is zenity's, when installed: modal for the owner's top-level window (disabled,
+// while the calling thread keeps handling its messages), showing the filters (the chosen one
+// first; patterns match both letter cases). Without zenity a message box says that no file
+// dialog can be shown, and the call fails (CDERR_INITIALIZATION). testing.h answers dialogs
+// instead (AnswerFileDialogs) and records what they showed.
+//
+// Results: one file gives its path; several (OFN_ALLOWMULTISELECT | OFN_EXPLORER) give their
+// folder and then each name, each ending with a zero, and a final zero. A save dialog appends
+// lpstrDefExt to a name without an extension and, with OFN_OVERWRITEPROMPT, asks before
+// naming an existing file (No shows the dialog again). A cancelled dialog gives FALSE with
+// CommDlgExtendedError 0; a buffer too small gives FNERR_BUFFERTOOSMALL, its first character
+// holding the size needed.
+
+#define OFN_READONLY 0x00000001
+#define OFN_OVERWRITEPROMPT 0x00000002
+#define OFN_HIDEREADONLY 0x00000004
+#define OFN_NOCHANGEDIR 0x00000008
+#define OFN_ALLOWMULTISELECT 0x00000200
+#define OFN_PATHMUSTEXIST 0x00000800
+#define OFN_FILEMUSTEXIST 0x00001000
+#define OFN_EXPLORER 0x00080000
+#define OFN_ENABLESIZING 0x00800000
+
+#define CDERR_INITIALIZATION 0x0002
+#define CDERR_STRUCTSIZE 0x0001
+#define FNERR_BUFFERTOOSMALL 0x3003
+
+typedef struct tagOFNW {
+    DWORD lStructSize;
+    HWND hwndOwner;
+    HINSTANCE hInstance;
+    LPCWSTR lpstrFilter;  // pairs of texts, each ending with a zero, then a final zero
+    LPWSTR lpstrCustomFilter;
+    DWORD nMaxCustFilter;
+    DWORD nFilterIndex;  // 1 for the first pair
+    LPWSTR lpstrFile;    // in: the initial file name; out: the result
+    DWORD nMaxFile;      // characters
+    LPWSTR lpstrFileTitle;
+    DWORD nMaxFileTitle;
+    LPCWSTR lpstrInitialDir;
+    LPCWSTR lpstrTitle;
+    DWORD Flags;
+    WORD nFileOffset;     // where the (first) name starts in lpstrFile
+    WORD nFileExtension;  // where its extension starts, after the dot
+    LPCWSTR lpstrDefExt;
+    LPARAM lCustData;
+    void* lpfnHook;
+    LPCWSTR lpTemplateName;
+    void* pvReserved;
+    DWORD dwReserved;
+    DWORD FlagsEx;
+} OPENFILENAMEW, *LPOPENFILENAMEW;
+
+PLATFORM_API BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn);
+PLATFORM_API BOOL GetSaveFileNameW(LPOPENFILENAMEW ofn);
+// Why the calling thread's last file dialog failed; 0 after a cancel.
+PLATFORM_API DWORD CommDlgExtendedError();

@@ -6,6 +6,7 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/base.h"
@@ -145,5 +146,35 @@ PLATFORM_API void RefuseBrowserEventSinks(bool refuse);
 // Files let go at (x, y) on the screen, as the SDL presenter hands them over: Windows paths.
 // The window there that accepts files (or its nearest such ancestor) gets WM_DROPFILES posted.
 PLATFORM_API void InjectFileDrop(int x, int y, const std::vector<std::wstring>& files);
+
+// A file dialog's answer: the files chosen (Windows paths), or a cancel.
+struct FileDialogAnswer {
+    bool ok = false;
+    std::vector<std::wstring> files;
+};
+
+// What a file dialog showed and how it was answered.
+struct ShownFileDialog {
+    bool save = false;
+    HWND owner = nullptr;
+    std::wstring title;
+    std::vector<std::pair<std::wstring, std::wstring>> filters;  // description, patterns
+    DWORD filterIndex = 0;
+    std::wstring fileName;  // the initial file name
+    std::wstring defaultExtension;
+    std::wstring initialFolder;
+    DWORD flags = 0;
+    FileDialogAnswer answer;
+};
+
+// From now on file dialogs are answered without a user: with these answers in order, then
+// cancelled. Calling it again replaces the answers that are left.
+PLATFORM_API void AnswerFileDialogs(std::vector<FileDialogAnswer> answers);
+// The dialogs answered since file dialogs were first scripted (or since the last clear).
+PLATFORM_API std::vector<ShownFileDialog> ShownFileDialogs();
+PLATFORM_API void ClearShownFileDialogs();
+
+// How long SendMessageW to another process's window waits for its answer; 0 restores 5 s.
+PLATFORM_API void SetCrossProcessSendTimeout(DWORD milliseconds);
 
 }  // namespace platform::testing

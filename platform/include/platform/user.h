@@ -940,3 +940,25 @@ extern "C" PLATFORM_API BOOL ChangeWindowMessageFilter(UINT message, DWORD flag)
 // limit, with the caret after it; also for read-only controls.
 // EM_LIMITTEXT (count): the most characters the user may enter (0: 0x7FFFFFFE, the default);
 // WM_SETTEXT is not limited. EM_SETREADONLY (flag): sets or clears ES_READONLY; TRUE.
+
+// ---------------------------------------------------------------------------------------------
+// Windows of other processes
+//
+// A top-level window with a title is reachable from the other processes of the same user (an
+// abstract Unix socket named after the title, without regard to case, and the user). Only
+// WM_COPYDATA crosses: the receiver's window gets it on its own thread with a copy of the data,
+// valid during the call, and wParam as the number the sender gave (it names no window there).
+
+typedef struct tagCOPYDATASTRUCT {
+    ULONG_PTR dwData;
+    DWORD cbData;  // at most 64 MiB to another process
+    PVOID lpData;
+} COPYDATASTRUCT, *PCOPYDATASTRUCT;
+
+// Top-level windows of this process in z-order first (title and class compared without regard
+// to case; null matches any), then, for a title without a class name, a window of another
+// process. SendMessageW to such a window waits at most 5 s for the answer (0 and
+// ERROR_TIMEOUT after that; ERROR_INVALID_WINDOW_HANDLE when the window is gone), handling
+// meanwhile what other threads send to the caller's windows. Other functions do not take
+// another process's window.
+PLATFORM_API HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);

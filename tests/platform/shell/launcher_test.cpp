@@ -1,0 +1,218 @@
+// FindWindowW and WM_COPYDATA across processes, with the launcher stand-in as the other
+// process, and FindWindowW within this one.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "shell_harness.h"
+
+extern char** environ;
+
+using namespace shelltest;
+
+namespace {
+
+// The stand-in, started with pipes on its standard input and output.
+class LauncherProcess {
+public:
+    explicit LauncherProcess(bool stall = false)
+    {
+        const char* build = std::getenv("KV_BUILD_DIR");
+        std::string program = std::string(build ? build : ".") + "/tests/launcher_standin";
+        int in[2], out[2];
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        std::vector<char*> argv = {program.data()};
+        std::string stallFlag = "--stall";
+        if (stall)
+            argv.push_back(stallFlag.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(in[0]);
+        close(out[1]);
+        m_input = in[1];
+        m_output = out[0];
+    }
+    ~LauncherProcess()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            Wait();
+        }
+        if (m_input >= 0)
+            close(m_input);
+        if (m_output >= 0)
+            close(m_output);
+    }
+
+    // The next line it prints, waiting at most ten seconds; "" at its end or on time-out.
+    std::string ReadLine()
+    {
+        for (;;) {
+            size_t end = m_buffer.find('\n');
+            if (end != std::string::npos) {
+                std::string line = m_buffer.substr(0, end);
+                m_buffer.erase(0, end + 1);
+                return line;
+            }
+            pollfd wait = {m_output, POLLIN, 0};
+            if (poll(&wait, 1, 10000) <= 0)
+                return std::string();
+            char chunk[512];
+            ssize_t got = read(m_output, chunk, sizeof chunk);
+            if (got <= 0)
+                return std::string();
+            m_buffer.append(chunk, size_t(got));
+        }
+    }
+
+    // Ends its standard input, which ends it, and waits for it.
+    int Finish()
+    {
+        close(m_input);
+        m_input = -1;
+        return Wait();
+    }
+
+private:
+    int Wait()
+    {
+        int status = 0;
+        while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    pid_t m_pid = -1;
+    int m_input = -1, m_output = -1;
+    std::string m_buffer;
+};
+
+// The 36-byte notice: firmware, model and drive root, zero-padded.
+std::vector<BYTE> Notice(const char* firmware, const char* model, const char* drive)
+{
+    std::vector<BYTE> record(36, 0);
+    std::memcpy(record.data(), firmware, std::min<size_t>(std::strlen(firmware), 10));
+    std::memcpy(record.data() + 10, model, std::min<size_t>(std::strlen(model), 16));
+    std::memcpy(record.data() + 26, drive, std::min<size_t>(std::strlen(drive), 10));
+    return record;
+}
+
+std::string Hex(const std::vector<BYTE>& bytes)
+{
+    std::string text;
+    for (BYTE b : bytes) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02x", b);
+        text += hex;
+    }
+    return text;
+}
+
+LRESULT Send(HWND target, HWND from, std::vector<BYTE>& record)
+{
+    COPYDATASTRUCT copy = {2014, DWORD(record.size()), record.data()};
+    return SendMessageW(target, WM_COPYDATA, reinterpret_cast<WPARAM>(from),
+                        reinterpret_cast<LPARAM>(&copy));
+}
+
+TEST(LauncherNotice, ReachesTheWindowOfAnotherProcessByItsTitle)
+{
+    ASSERT_EQ(FindWindowW(nullptr, L"Tessaly_Launcher"), nullptr);  // no launcher yet
+    HWND viewer = MakeWindow(L"KESTROVAN DASHCAM TESSALY", 0, 0, 50, 50);
+    LauncherProcess launcher;
+    ASSERT_EQ(launcher.ReadLine(), "ready");
+
+    HWND target = FindWindowW(nullptr, L"Tessaly_Launcher");
+    ASSERT_NE(target, nullptr);
+    EXPECT_NE(target, viewer);
+    EXPECT_EQ(FindWindowW(nullptr, L"TESSALY_launcher"), target);  // titles ignore case
+    EXPECT_EQ(FindWindowW(nullptr, L"Tessaly_Launcher2"), nullptr);
+
+    std::vector<BYTE> card = Notice("1.02.03.45", "Q914 ", "E:\\");
+    EXPECT_EQ(Send(target, viewer, card), 1);
+    EXPECT_EQ(launcher.ReadLine(), "notice 2014 36 " + Hex(card) +
+                                       " firmware=\"1.02.03.45\" model=\"Q914 \" drive=\"E:\\\"");
+    std::vector<BYTE> none(36, 0);
+    EXPECT_EQ(Send(target, viewer, none), 1);
+    EXPECT_EQ(launcher.ReadLine(),
+              "notice 2014 36 " + Hex(none) + " firmware=\"\" model=\"\" drive=\"\"");
+    // Data of any size crosses whole.
+    std::vector<BYTE> big(300000);
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = BYTE(i * 7);
+    std::string bigLine;
+    std::thread reader([&] { bigLine = launcher.ReadLine(); });  // the line outgrows a pipe
+    EXPECT_EQ(Send(target, viewer, big), 1);
+    reader.join();
+    EXPECT_EQ(bigLine, "notice 2014 300000 " + Hex(big));
+
+    EXPECT_EQ(launcher.Finish(), 0);
+    EXPECT_EQ(FindWindowW(nullptr, L"Tessaly_Launcher"), nullptr);
+    SetLastError(0);
+    EXPECT_EQ(Send(target, viewer, card), 0);  // the handle of a window that is gone
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
+    DestroyWindow(viewer);
+}
+
+TEST(LauncherNotice, ALauncherThatDoesNotAnswerIsGivenUpOnWhileOurWindowsStayServed)
+{
+    HWND viewer = MakeWindow(L"Viewer", 0, 0, 50, 50);
+    LauncherProcess launcher(/*stall=*/true);
+    ASSERT_EQ(launcher.ReadLine(), "ready");
+    HWND target = FindWindowW(nullptr, L"Tessaly_Launcher");
+    ASSERT_NE(target, nullptr);
+
+    // Another thread of ours sends to our window while we wait for the launcher.
+    g_received.clear();
+    std::atomic<LRESULT> sideAnswer{-1};
+    std::thread side([&] {
+        launcher.ReadLine();  // "stalled": our send is waiting now
+        sideAnswer = SendMessageW(viewer, WM_USER + 7, 0, 0);
+    });
+    platform::testing::SetCrossProcessSendTimeout(1500);
+    std::vector<BYTE> card = Notice("1.0", "Q914", "E:\\");
+    SetLastError(0);
+    EXPECT_EQ(Send(target, viewer, card), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_TIMEOUT));
+    platform::testing::SetCrossProcessSendTimeout(0);
+    side.join();
+    EXPECT_EQ(sideAnswer.load(), 0);  // answered by our window during the wait
+    EXPECT_EQ(ReceivedOf(WM_USER + 7).size(), 1u);
+    EXPECT_EQ(launcher.Finish(), 0);
+    DestroyWindow(viewer);
+}
+
+TEST(FindWindow, FindsTopLevelWindowsOfThisProcessByTitleAndClass)
+{
+    HWND first = MakeWindow(L"Same Title", 0, 0, 10, 10);
+    HWND child = MakeWindow(L"Child Title", 0, 0, 5, 5, first);
+    ASSERT_TRUE(first && child);
+    EXPECT_EQ(FindWindowW(nullptr, L"same title"), first);
+    EXPECT_EQ(FindWindowW(L"shelltestwindow", L"Same Title"), first);
+    EXPECT_EQ(FindWindowW(L"OtherClass", L"Same Title"), nullptr);
+    EXPECT_EQ(FindWindowW(nullptr, L"Child Title"), nullptr);  // only top-level windows
+
+    // A new title is found under it, the old one no longer; a destroyed window is not found.
+    SetWindowTextW(first, L"Renamed");
+    EXPECT_EQ(FindWindowW(nullptr, L"Same Title"), nullptr);
+    EXPECT_EQ(FindWindowW(nullptr, L"Renamed"), first);
+    DestroyWindow(first);
+    EXPECT_EQ(FindWindowW(nullptr, L"Renamed"), nullptr);
+}
+
+}  // namespace
