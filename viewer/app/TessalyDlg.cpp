@@ -1,6 +1,6 @@
 // The main dialog's construction, start-up, splash thread, close and destruction.
 #include "app/TessalyDlg.h"
-#include "app/ShellPending.h"
+#include "platform/shell.h"
 
 #include <cwctype>
 #include <vector>

@@ -2,7 +2,7 @@
 #include "app/TessalyDlg.h"
 
 #include "app/MapScript.h"
-#include "app/ShellPending.h"
+#include "platform/shell.h"
 #include "playback/WebForm.h"
 #include "ui/DebugLog.h"
 #include "ui/Settings.h"
