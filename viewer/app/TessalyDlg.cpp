@@ -25,14 +25,6 @@ BOOL g_bCardFound = FALSE;
 float g_fCardCapacityGB = 0;
 std::wstring g_strCardDrive;
 
-namespace {
-
-// How long a notice to the launcher may wait for it: a launcher that hangs must not hang the
-// viewer's start or close.
-const UINT kLauncherTimeoutMs = 1000;
-
-
-}  // namespace
 
 CTessalyDlg::CTessalyDlg(CWnd* parent)
     : CDialog(IDD_TESSALY_DIALOG, parent),
@@ -257,9 +249,15 @@ void CTessalyDlg::SendLauncherNotice(const LauncherInfo& info)
     HWND launcher = FindWindowW(nullptr, LAUNCHER_WINDOW_TITLE);
     if (!launcher)
         return;
-    (void)info;
-    (void)kLauncherTimeoutMs;
-    // TEMPORARY: the copy-data notice with a bounded wait follows with the layer's shell.
+    COPYDATASTRUCT data = {};
+    data.dwData = LAUNCHER_COPYDATA_ID;
+    data.cbData = sizeof(LauncherInfo);
+    data.lpData = const_cast<LauncherInfo*>(&info);
+    // The launcher is another program: the layer gives up on it after a bounded wait (0 and
+    // ERROR_TIMEOUT), and the notice is optional, so a launcher that hangs costs the viewer
+    // that wait and nothing else.
+    ::SendMessageW(launcher, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hWnd),
+                   reinterpret_cast<LPARAM>(&data));
 }
 
 void CTessalyDlg::OnClose()

@@ -1,6 +1,13 @@
 // The main dialog in-process: start-up behind the splash, the layout at 100 and 150 percent and
 // after resizing, the language switch, the message protocol, the window modes and the map
 // search, each against the real dialog on its own thread.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -11,9 +18,74 @@
 #include "ui/NinePatch.h"
 #include "ui/Settings.h"
 
+extern char** environ;
+
 namespace {
 
 using apptest::Pixels;
+
+// The launcher window as another program (the layer's stand-in): it prints "ready", then one
+// line per notice it takes.
+class Launcher {
+public:
+    explicit Launcher(bool stall)
+    {
+        std::string program = apptest::BuildDir() + "/tests/launcher_standin";
+        int in[2], out[2];
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        std::string flag = "--stall";
+        std::vector<char*> argv = {program.data()};
+        if (stall)
+            argv.push_back(flag.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(in[0]);
+        close(out[1]);
+        m_input = in[1];
+        m_output = out[0];
+    }
+    ~Launcher()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        close(m_input);
+        close(m_output);
+    }
+    std::string ReadLine(int timeoutMs = 10000)
+    {
+        for (;;) {
+            size_t end = m_buffer.find('\n');
+            if (end != std::string::npos) {
+                std::string line = m_buffer.substr(0, end);
+                m_buffer.erase(0, end + 1);
+                return line;
+            }
+            pollfd wait = {m_output, POLLIN, 0};
+            if (poll(&wait, 1, timeoutMs) <= 0)
+                return std::string();
+            char chunk[512];
+            ssize_t got = read(m_output, chunk, sizeof chunk);
+            if (got <= 0)
+                return std::string();
+            m_buffer.append(chunk, size_t(got));
+        }
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_input = -1;
+    int m_output = -1;
+    std::string m_buffer;
+};
 using apptest::ReadScreen;
 
 class MainDialogTest : public apptest::DialogFixture {
@@ -172,6 +244,29 @@ TEST_F(MainDialogTest, PlaysARecordingOfTheCardInEitherLanguageAndClosesWhilePla
     // Close while the recording plays (and the parsing thread may still read the card).
     EXPECT_EQ(CloseDialog(), IDCANCEL);
     LoadLanguage(L"english");
+}
+
+TEST_F(MainDialogTest, WithoutACardTheLauncherHearsOfNoCameraAtStartAndAtClose)
+{
+    Launcher launcher(false);
+    ASSERT_EQ(launcher.ReadLine(), "ready");
+    StartDialog();
+    const std::string zero = "notice 2014 36 " + std::string(72, '0');
+    EXPECT_EQ(launcher.ReadLine().rfind(zero, 0), 0u);
+    CloseDialog();
+    EXPECT_EQ(launcher.ReadLine().rfind(zero, 0), 0u);
+}
+
+TEST_F(MainDialogTest, ALauncherThatNeverAnswersDelaysTheStartOnlyBriefly)
+{
+    Launcher launcher(true);
+    ASSERT_EQ(launcher.ReadLine(), "ready");
+    const DWORD start = GetTickCount();
+    StartDialog();
+    EXPECT_LT(GetTickCount() - start, 10000u);
+    const DWORD closing = GetTickCount();
+    CloseDialog();
+    EXPECT_LT(GetTickCount() - closing, 10000u);
 }
 
 // ---------------------------------------------------------------------------------------------
