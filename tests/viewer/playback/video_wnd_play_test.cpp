@@ -77,9 +77,11 @@ protected:
         };
         engine.SetOwnerWnd(dialog.GetSafeHwnd());
         engine.SetVideoWnd(main.GetSafeHwnd(), sub.GetSafeHwnd());
+        // Ten seconds, so that the recording plays on through every step, also under the
+        // thread checker.
         const fs::path front = folder.Pair(
-            enginetest::Fixture("single/pair/" + std::string(enginetest::kFrontName)),
-            enginetest::Fixture("single/pair/" + std::string(enginetest::kRearName)));
+            enginetest::EngineFixture("pair10/" + std::string(enginetest::kFrontName)),
+            enginetest::EngineFixture("pair10/" + std::string(enginetest::kRearName)));
         ASSERT_TRUE(engine.OnMovieOpen(enginetest::WindowsPath(front), FALSE, FALSE));
         dialog.trackCount = engine.GetVideoTrackCount();
         dialog.movieOpen = TRUE;
@@ -116,7 +118,8 @@ protected:
     {
         return PumpUntil([&] {
             const Pixels screen = videotest::ReadScreen();
-            const uint32_t inMain = screen.At(kMainX + 320, kMainY + 60);
+            // Right of the frame number, also when it has three digits and is zoomed.
+            const uint32_t inMain = screen.At(kMainX + 600, kMainY + 60);
             const uint32_t inSub = screen.At(kSubX + 160, kSubY + 30);
             return frontInMain ? DaySky(inMain) && DuskSky(inSub)
                                : DuskSky(inMain) && DaySky(inSub);
