@@ -329,6 +329,17 @@ void CAudioRenderer::FillCounts(KvRendererCounts* counts)
     counts->gainLeft = m_gainLeft;
     counts->gainRight = m_gainRight;
     counts->deviceIsReal = m_output.IsReal() ? 1 : 0;
+    counts->peakLeft = m_peakLeft;
+    counts->peakRight = m_peakRight;
+}
+
+HRESULT STDMETHODCALLTYPE CAudioRenderer::Reset()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_audioLock);
+        m_peakLeft = m_peakRight = 0;
+    }
+    return CRendererBase::Reset();
 }
 
 REFERENCE_TIME CAudioRenderer::QueuedLocked() const
@@ -441,8 +452,13 @@ void CAudioRenderer::Pull(int16_t* out, int count)
                                     : c == 0      ? m_gainLeft
                                     : c == 1      ? m_gainRight
                                                   : GainOf(m_volume);
-                out[size_t(k) * size_t(channels) + size_t(c)] =
-                    Scale((a + (b - a) * fraction) * gain);
+                const int16_t value = Scale((a + (b - a) * fraction) * gain);
+                out[size_t(k) * size_t(channels) + size_t(c)] = value;
+                const LONG magnitude = std::abs(LONG(value));
+                if (c == 0 || channels == 1)
+                    m_peakLeft = std::max(m_peakLeft, magnitude);
+                if (c == 1 || channels == 1)
+                    m_peakRight = std::max(m_peakRight, magnitude);
             }
         }
         m_framesSinceAnchor += count;

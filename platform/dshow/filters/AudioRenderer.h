@@ -75,6 +75,8 @@ public:
     HRESULT SetMediaType(const CMediaType* mediaType) override;
     void BreakConnect() override;
     HRESULT Render(IMediaSample* sample) override;
+    // IKvRendererStats: also forgets the peaks.
+    HRESULT STDMETHODCALLTYPE Reset() override;
 
     // The gain of a volume or balance attenuation in hundredths of a decibel: 0 for -10000,
     // 1 for 0.
@@ -129,6 +131,8 @@ private:
     REFERENCE_TIME m_offset = 0;        // reference time minus the monotonic clock; m_audioLock
     REFERENCE_TIME m_lastTime = 0;      // the clock never goes back; m_audioLock
     bool m_receivedAny = false;         // since the last flush or stop; m_audioLock
+    LONG m_peakLeft = 0;                // m_audioLock
+    LONG m_peakRight = 0;               // m_audioLock
 
     std::vector<Advise> m_advises;      // m_audioLock
     DWORD_PTR m_nextCookie = 1;         // m_audioLock

@@ -27,6 +27,10 @@ struct KvRendererCounts {
     double gainLeft;
     double gainRight;
     LONG deviceIsReal;  // 1 when SDL audio plays the sound, 0 for the null device
+    // Sound only: the largest magnitude handed to the device on the left and the right channel
+    // since the last Reset (0..32768).
+    LONG peakLeft;
+    LONG peakRight;
 };
 
 struct IKvRendererStats : IUnknown {
