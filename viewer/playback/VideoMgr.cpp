@@ -127,6 +127,24 @@ void RepaintInto(IVMRWindowlessControl9* control, HWND window)
         ReleaseDC(window, dc);
 }
 
+// Whether the renderer's input is connected: one without a stream has no picture to repaint.
+bool IsFed(IBaseFilter* renderer)
+{
+    ComPtr<IEnumPins> pins;
+    if (!renderer || FAILED(renderer->EnumPins(&pins)) || !pins)
+        return false;
+    ComPtr<IPin> pin;
+    while (pins->Next(1, &pin, nullptr) == S_OK) {
+        PIN_DIRECTION direction = PINDIR_OUTPUT;
+        ComPtr<IPin> peer;
+        if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_INPUT &&
+            SUCCEEDED(pin->ConnectedTo(&peer)) && peer)
+            return true;
+        pin = nullptr;
+    }
+    return false;
+}
+
 ComPtr<IVMRWindowlessControl9> WindowlessControl(IBaseFilter* renderer)
 {
     ComPtr<IVMRWindowlessControl9> control;
@@ -905,6 +923,10 @@ void CVideoMgr::PlacePicture(IBaseFilter* renderer, const RECT& dest, HWND windo
 
 void CVideoMgr::Repaint(IBaseFilter* renderer, HWND window)
 {
+    // A renderer without a stream (the second one beside a recording with one video stream)
+    // would only paint black over the picture the window draws itself in its place.
+    if (!IsFed(renderer))
+        return;
     if (ComPtr<IVMRWindowlessControl9> control = WindowlessControl(renderer))
         RepaintInto(control.Get(), window);
 }

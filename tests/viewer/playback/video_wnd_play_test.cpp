@@ -77,16 +77,36 @@ protected:
         };
         engine.SetOwnerWnd(dialog.GetSafeHwnd());
         engine.SetVideoWnd(main.GetSafeHwnd(), sub.GetSafeHwnd());
-        // Ten seconds, so that the recording plays on through every step, also under the
-        // thread checker.
-        const fs::path front = folder.Pair(
-            enginetest::EngineFixture("pair10/" + std::string(enginetest::kFrontName)),
-            enginetest::EngineFixture("pair10/" + std::string(enginetest::kRearName)));
+        Pump();
+        idleSub = SubOnScreen();
+    }
+    // Opens a recording as the dialog does and plays it: ten seconds, so that it plays on
+    // through every step, also under the thread checker. A recording with one video stream
+    // leaves the sub window to its own picture.
+    void OpenAndPlay(const std::string& frontFixture, const std::string& rearFixture)
+    {
+        const fs::path front = folder.Pair(enginetest::EngineFixture(frontFixture),
+                                           rearFixture.empty()
+                                               ? std::string()
+                                               : enginetest::EngineFixture(rearFixture));
         ASSERT_TRUE(engine.OnMovieOpen(enginetest::WindowsPath(front), FALSE, FALSE));
         dialog.trackCount = engine.GetVideoTrackCount();
         dialog.movieOpen = TRUE;
         dialog.playingMP4 = TRUE;
+        if (dialog.trackCount < 2)
+            engine.SetupSubRendererSettings();
+        sub.Invalidate(FALSE);
         ASSERT_EQ(engine.Play(), S_OK);
+    }
+    void OpenAndPlayPair()
+    {
+        OpenAndPlay("pair10/" + std::string(enginetest::kFrontName),
+                    "pair10/" + std::string(enginetest::kRearName));
+    }
+    Pixels SubOnScreen()
+    {
+        RECT area = {kSubX, kSubY, kSubX + 320, kSubY + 180};
+        return videotest::ReadScreen(&area);
     }
     void TearDown() override
     {
@@ -135,6 +155,7 @@ protected:
     CVideoMgr engine;
     CVideoMainWnd main;
     CVideoSubWnd sub;
+    Pixels idleSub;  // the sub window's placeholder, before any recording
 };
 
 // Column 100 of the 320 x 180 picture lies left of the road and right of the frame number; the
@@ -142,6 +163,7 @@ protected:
 // and panned to the middle (320 columns left, 180 rows up) at 80.
 TEST_F(VideoWndPlay, ZoomPanAndSwapOfAPlayingPair)
 {
+    ASSERT_NO_FATAL_FAILURE(OpenAndPlayPair());
     ASSERT_TRUE(Shows(true)) << "the front picture in the main window, the rear one in the sub";
     EXPECT_TRUE(pt::SaveScreenPng(videotest::ShotPath("video_windows_playing.png")));
     const int horizon = MainHorizon(200);
@@ -184,6 +206,7 @@ TEST_F(VideoWndPlay, ZoomPanAndSwapOfAPlayingPair)
 
 TEST_F(VideoWndPlay, FullScreenWithItsBarsAndBack)
 {
+    ASSERT_NO_FATAL_FAILURE(OpenAndPlayPair());
     ASSERT_TRUE(Shows(true));
     const int horizon = MainHorizon(200);
     const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
@@ -237,6 +260,22 @@ TEST_F(VideoWndPlay, FullScreenWithItsBarsAndBack)
     EXPECT_FALSE(main.GetControlBox().IsWindowVisible());
     EXPECT_TRUE(Shows(true));
     EXPECT_TRUE(PumpUntil([&] { return std::abs(MainHorizon(200) - horizon) <= 2; }));
+}
+
+// One video stream: the front picture plays in the main window while the sub window keeps its
+// placeholder; with the pair the rear picture takes its place.
+TEST_F(VideoWndPlay, TheSubWindowKeepsItsPlaceholderBesideASingleStream)
+{
+    ASSERT_FALSE(DaySky(idleSub.At(160, 30)) || DuskSky(idleSub.At(160, 30)));
+    ASSERT_GT(idleSub.CountDiffering({0, 0, 320, 180}, 0), 1000) << "a placeholder is drawn";
+    ASSERT_NO_FATAL_FAILURE(OpenAndPlay("pair10/" + std::string(enginetest::kFrontName), ""));
+    ASSERT_EQ(engine.GetVideoTrackCount(), 1);
+    EXPECT_TRUE(PumpUntil([&] {
+        return DaySky(videotest::ReadScreen().At(kMainX + 600, kMainY + 60));
+    }));
+    PumpFor(300);
+    EXPECT_EQ(SubOnScreen().data, idleSub.data);
+    EXPECT_TRUE(pt::SaveScreenPng(videotest::ShotPath("video_windows_single_stream.png")));
 }
 
 }  // namespace
