@@ -4,6 +4,7 @@
 
 #include "app/DeviceData.h"
 #include "app/TessalyDlg.h"
+#include "platform/shell.h"
 #include "playback/WebForm.h"
 #include "ui/DebugLog.h"
 #include "ui/Settings.h"
@@ -78,6 +79,25 @@ void CTessalyDlg::OnSDCardOut()
     SendLauncherInfo();
     if (m_pWebForm)
         m_pWebForm->Navigate((m_strAppFolder + L"mapView.htm").c_str());
+}
+
+void CTessalyDlg::SendLauncherInfo()
+{
+    // The record of the card now known; all zero once the card is gone.
+    SendLauncherNotice(MakeLauncherInfo(g_pBlackBoxData, g_strCardDrive));
+}
+
+void CTessalyDlg::RunSettingsProgram()
+{
+    // The path comes from the card: it is run only when it names a file inside the card.
+    std::wstring path;
+    if (!g_strCardDrive.empty() && g_pBlackBoxData)
+        path = ResolveSettingsProgram(g_strCardDrive, *g_pBlackBoxData);
+    if (path.empty()) {
+        MessageBoxW(nullptr, GetLangText(L"IDS_STRING_K_082").c_str(), L"Tessaly", MB_OK);
+        return;
+    }
+    ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
 void CTessalyDlg::GetAppFolder()

@@ -1,8 +1,11 @@
 // The main dialog's six recording lists, their tabs, opened and dropped files, deletion.
+#include <vector>
+
 #include "app/DeviceData.h"
 #include "app/RecordingLists.h"
 #include "app/TessalyDlg.h"
 #include "playback/FileAnalysis.h"
+#include "platform/shell.h"
 #include "ui/DebugLog.h"
 #include "ui/Settings.h"
 
@@ -240,6 +243,77 @@ void CTessalyDlg::AddRecordingFile(const std::wstring& path)
         return;
     ListChange change(*this);
     AddRecording(path, IsMP4Path(path));
+}
+
+void CTessalyDlg::OnDropFiles(HDROP drop)
+{
+    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    LogWrite(FormatText(L"number of files = %d", int(count)));
+    {
+        ListChange change(*this);
+        for (UINT i = 0; i < count; ++i) {
+            WCHAR path[260] = {};
+            DragQueryFileW(drop, i, path, 260);
+            if (IsRecordingPath(path))
+                AddRecording(path, IsMP4Path(path));
+        }
+    }
+    DragFinish(drop);
+}
+
+void CTessalyDlg::OpenRecordingFiles()
+{
+    CFileDialog dialog(TRUE, nullptr, L"*.avi;*.mp4", OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY,
+                       L"All (*.avi, *.mp4)|*.avi;*.mp4|AVI (*.avi)|*.avi|MP4 (*.mp4)|*.mp4||", this);
+    if (dialog.DoModal() != IDOK)
+        return;
+    std::vector<std::wstring> paths;
+    BOOL isMP4 = FALSE;
+    for (POSITION position = dialog.GetStartPosition(); position;) {
+        paths.push_back(dialog.GetNextPathName(position));
+        if (IsMP4Path(paths.back()))
+            isMP4 = TRUE;
+    }
+    ListChange change(*this);
+    for (const std::wstring& path : paths)
+        AddRecording(path, isMP4);
+}
+
+void CTessalyDlg::SaveRecordingAs()
+{
+    if (m_strPlayingTitle.empty())
+        return;
+    // The recording's own entry: the one whose telemetry the player shows, else the one of that
+    // title in the shown list, else in any list (the shown list may have changed since).
+    const RecFileInfo* source = nullptr;
+    for (const RecFileMap& map : m_RecMaps)
+        for (const auto& [key, info] : map)
+            if (m_pPlayingText && &info.m_TextData == m_pPlayingText && key == m_strPlayingTitle)
+                source = &info;
+    if (!source && m_pShownMap && m_pShownMap->count(m_strPlayingTitle))
+        source = &m_pShownMap->at(m_strPlayingTitle);
+    for (const RecFileMap& map : m_RecMaps)
+        if (!source && map.count(m_strPlayingTitle))
+            source = &map.at(m_strPlayingTitle);
+    if (!source)
+        return;
+    std::wstring from = source->m_strPath;
+    CFileDialog dialog(FALSE, m_bMP4Mode ? L"mp4" : L"avi", m_strPlayingTitle.c_str(),
+                       OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY,
+                       m_bMP4Mode ? L"mp4 (*.mp4)|*.mp4||" : L"avi (*.avi)|*.avi||", this);
+    if (dialog.DoModal() != IDOK)
+        return;
+    std::wstring to = dialog.GetPathName();
+    // Copying a file onto itself would lose it.
+    if (platform::ToNativePath(to) == platform::ToNativePath(from))
+        return;
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
+        std::wstring text = FormatText(L"%ls\n\n%ls (%lu)", to.c_str(),
+                                       L"The recording could not be saved here.",
+                                       static_cast<unsigned long>(GetLastError()));
+        MessageBoxW(m_hWnd, text.c_str(), GetLangText(L"IDS_STRING_K_008").c_str(),
+                    MB_OK | MB_ICONWARNING);
+    }
 }
 
 void CTessalyDlg::AddRecording(const std::wstring& path, BOOL isMP4)
