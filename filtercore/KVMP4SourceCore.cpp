@@ -180,6 +180,7 @@ void KVMP4SourceCore::Close()
     m_audioQueue.Flush();
     m_videoQueue.Flush();
     m_aacDecoder.reset();
+    m_keyFrames.Close();
     m_format.reset();
     std::memset(&m_video, 0, sizeof m_video);
     std::memset(&m_audio, 0, sizeof m_audio);
@@ -215,9 +216,13 @@ bool KVMP4SourceCore::Open(const std::wstring& path)
         // reading its header; it runs only to fill in what the header leaves open (sizes, frame
         // and bit rates, sound parameters, durations). A file it cannot fully analyse may
         // still play.
-        if (HeaderLeavesOpen(m_format.get()))
+        const bool analysed = HeaderLeavesOpen(m_format.get());
+        if (analysed)
             avformat_find_stream_info(m_format.get(), nullptr);
         ok = ScanTracks();
+        // The analysis leaves parsers behind that go on with the packets it read.
+        if (ok && !analysed)
+            SkipParsers();
     }
     if (!ok) {
         Close();
@@ -321,6 +326,23 @@ void KVMP4SourceCore::ScanAudio(int index, AVStream* stream)
             avcodec_open2(m_aacDecoder.get(), decoder, nullptr);
         }
     }
+}
+
+// The demultiplexer runs FFmpeg's H.264 parser over every picture only to set key-frame flags;
+// it costs a zeroed buffer the size of each picture. The core reads its tracks without parsers
+// when nothing else needs one: the pictures are H.264 with an avcC record, whose key frames are
+// then flagged by m_keyFrames at a fraction of the cost, and the sound is AAC or PCM, which the
+// MP4 demultiplexer gives whole without a parser. Every other track goes unread.
+void KVMP4SourceCore::SkipParsers()
+{
+    const bool soundWhole = m_audio.count == 0 || m_audio.codec == CORE_CODEC_AAC ||
+                            m_audio.codec == CORE_CODEC_PCMS16LE ||
+                            m_audio.codec == CORE_CODEC_PCMS16BE;
+    if (m_video.count == 0 || m_video.streamIndex < 0 ||
+        m_video.streamIndex >= static_cast<int>(m_format->nb_streams) || !soundWhole)
+        return;
+    if (m_keyFrames.Open(m_format->streams[m_video.streamIndex]->codecpar))
+        m_format->flags |= AVFMT_FLAG_NOPARSE;
 }
 
 LONGLONG KVMP4SourceCore::DurationFrom(int64_t streamDuration, AVRational timeBase,
@@ -668,6 +690,10 @@ void KVMP4SourceCore::ReadLoop()
         format->streams[i]->discard = wanted ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     }
 
+    // Every start of reading follows an open or a seek, after which the demultiplexer's own
+    // parser would start over too.
+    m_keyFrames.Restart();
+
     // Packets the pins are done with, to read into again; and the packet read into next (one
     // that goes to no queue is read into again).
     std::vector<AVPacket*> spares;
@@ -691,6 +717,7 @@ void KVMP4SourceCore::ReadLoop()
         } else if (m_readVideo && packet->stream_index == m_video.streamIndex) {
             queue = &m_videoQueue;
             timeBase = m_videoTimeBase;
+            m_keyFrames.Apply(packet.get());
         }
         const int track = queue == &m_videoQueue ? kVideo : kAudio;
         if (!queue || SkipAlreadyRead(track, packet.get())) {

@@ -20,6 +20,7 @@
 #include "filtercore/CorePropertyContainer.h"
 #include "filtercore/CoreSample.h"
 #include "filtercore/FFmpegOwners.h"
+#include "filtercore/H264KeyFrames.h"
 #include "filtercore/PacketQueue.h"
 #include "platform/kernel.h"
 
@@ -150,6 +151,7 @@ private:
     bool ScanTracks();
     bool ScanVideo(int index, AVStream* stream);
     void ScanAudio(int index, AVStream* stream);
+    void SkipParsers();
     void BuildVideoPort();
     void BuildAudioPort();
     void StopThread(bool flush);
@@ -183,6 +185,10 @@ private:
     // The time bases of the two tracks as FFmpeg gives them, for exact sample times.
     AVRational m_videoTimeBase = {0, 1};
     AVRational m_audioTimeBase = {0, 1};
+    // Set up by Open when the demultiplexer reads without its parsers (AVFMT_FLAG_NOPARSE):
+    // gives the video packets the key-frame flags that parser would have. Used by the reading
+    // thread only while it runs.
+    H264KeyFrames m_keyFrames;
     // The AAC decoder; used only under the audio queue's lock while a sample is filled.
     CodecContextPtr m_aacDecoder;
     FramePtr m_frame;

@@ -16,6 +16,8 @@
 #include <mutex>
 #include <thread>
 
+#include <unistd.h>
+
 #include "Recordings.h"
 #include "filtercore/KVMP4SourceCore.h"
 #include "filtercore/PcmConversion.h"
@@ -365,6 +367,38 @@ TEST(KVMP4SourceCore, VideoSamplesAreTheFilesPacketsWithTheirTimes)
         EXPECT_FALSE(audio.empty());
         core.HaltReading();
     }
+}
+
+// Where a recording's sync-sample table and its pictures disagree, a picture is a key frame
+// when FFmpeg's own reading of the file calls it one: the table below moves the first picture's
+// entry to the second picture (which starts no new sequence).
+TEST(KVMP4SourceCore, KeyFramesAreThoseOfTheFilesPictures)
+{
+    std::ifstream in(recordings::Native("single/normal.mp4"), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t table = bytes.find("stss");
+    ASSERT_NE(table, std::string::npos);
+    ASSERT_EQ(bytes.substr(table + 12, 4), std::string("\0\0\0\1", 4)) << "first entry: 1";
+    bytes[table + 15] = 2;
+    const std::string native =
+        (std::filesystem::temp_directory_path() / ("kv-stss-" + std::to_string(getpid()) + ".mp4"))
+            .string();
+    std::ofstream(native, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+
+    recordings::Stream reference = recordings::ReadStream(native, AVMEDIA_TYPE_VIDEO);
+    ASSERT_GE(reference.packets.size(), 2u);
+    KVMP4SourceCore core;
+    ASSERT_TRUE(core.Open(platform::ToWindowsPath(native)));
+    core.EnableStream(core.GetVideoTrack().streamIndex);
+    core.ResumeReading();
+    std::vector<Pulled> video = Pull(core, CORE_TRACK_VIDEO, SIZE_MAX);
+    core.HaltReading();
+    std::filesystem::remove(native);
+    ASSERT_EQ(video.size(), reference.packets.size());
+    for (size_t i = 0; i < video.size(); ++i)
+        EXPECT_EQ(video[i].sync, reference.packets[i].key) << "sample " << i;
+    EXPECT_TRUE(video[0].sync);
+    EXPECT_FALSE(video[1].sync);
 }
 
 TEST(KVMP4SourceCore, AacIsDecodedToInterleavedPcmAndPcmPassesAsStored)
