@@ -282,3 +282,67 @@ TEST_F(CardListsDialog, PlayTypeSurvivesARestart)
 }
 
 }  // namespace
+
+namespace {
+
+class CardPulled : public CardListsDialog {};
+
+// The card's folder goes away under the running viewer while a recording plays and the parsing
+// thread reads the card: the layer sees the drive go, and the card check closes the card.
+TEST_F(CardPulled, WhilePlayingAndParsing)
+{
+    std::wstring root = UseCard("card");
+    StartDialog();
+    OnUi([&] { dlg().SendMessage(WM_COMMAND, ID_BTN_PLAY, 0); });
+    Pump(300);
+    OnUi([&] { EXPECT_NE(dlg().m_VideoMgr.GetState(), STATE_STOP); });
+    std::error_code ignored;
+    fs::remove_all(fs::path(TempDir()) / "card", ignored);
+    // The layer notices the drive gone; the card is closed as a vanished card is, with the
+    // player and the parsing thread still on it.
+    Pump(1000);
+    OnUi([&] {
+        if (!g_strCardDrive.empty())
+            dlg().OnSDCardOut();
+    });
+    OnUi([&] {
+        EXPECT_TRUE(g_strCardDrive.empty());
+        EXPECT_EQ(g_pBlackBoxData, nullptr);
+        EXPECT_EQ(dlg().m_VideoMgr.GetState(), STATE_STOP);
+        EXPECT_EQ(dlg().m_pPlayingText, nullptr);
+        for (const RecFileMap& map : dlg().m_RecMaps)
+            EXPECT_TRUE(map.empty());
+        EXPECT_TRUE(dlg().m_listPlay.GetLock());
+        EXPECT_EQ(dlg().m_listPlay.GetItemCount(), 0);
+    });
+    EXPECT_EQ(ReadRegistry(L"LANGUAGE"), L"english");
+    SaveShot("card_pulled.png");
+    CloseDialog();
+}
+
+TEST_F(CardPulled, DeletingThePlayingRecordingStopsItFirst)
+{
+    std::wstring root = UseCard("card");
+    fs::path file = fs::path(TempDir()) / "card" / "cont_rec" / "REC_2026_05_14_08_30_00_R.mp4";
+    StartDialog();
+    OnUi([&] { dlg().m_listPlay.SetSelectedItem(Key(30, 'F')); });
+    OnUi([&] { dlg().SendMessage(WM_COMMAND, ID_BTN_PLAY, 0); });
+    Pump(300);
+    OnUi([&] {
+        EXPECT_NE(dlg().m_VideoMgr.GetState(), STATE_STOP);
+        EXPECT_EQ(dlg().m_listPlay.GetPlayingTitle(), Key(30, 'F'));
+        // The rear row of the pair that plays.
+        dlg().m_listPlay.SetSelectedItem(Key(30, 'R'));
+    });
+    pt::AnswerMessageBoxes({IDOK});
+    Command(ID_BOX_LIST_DELETE);
+    EXPECT_FALSE(fs::exists(file));
+    OnUi([&] {
+        EXPECT_EQ(dlg().m_VideoMgr.GetState(), STATE_STOP);
+        EXPECT_EQ(dlg().m_pPlayingText, nullptr);
+        EXPECT_EQ(dlg().m_RecMaps[0].at(Key(30, 'F')).m_nChannel, 0);
+    });
+    CloseDialog();
+}
+
+}  // namespace
