@@ -136,7 +136,7 @@ public:
 
     // `file`: the pair's front file or the AVI file; windows for the front and rear pictures.
     RendererGraph(Kind kind, const std::string& file, SIZE mainSize = {320, 180},
-                  SIZE subSize = {160, 90})
+                  SIZE subSize = {160, 90}, bool withSound = true)
         : m_windows{TestWindow(mainSize.cx, mainSize.cy), TestWindow(subSize.cx, subSize.cy)}
     {
         graph = Make<IGraphBuilder>(CLSID_FilterGraph);
@@ -198,7 +198,7 @@ public:
                     soundOutput = nullptr;
             }
         }
-        if (soundOutput)
+        if (soundOutput && withSound)
             soundConnected = graph->Connect(soundOutput.Get(), InPin(sound.Get()).Get());
         for (size_t i = 0; i < videoOutputs.size(); ++i) {
             ComPtr<IBaseFilter> decoder =

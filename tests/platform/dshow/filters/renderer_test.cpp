@@ -81,6 +81,27 @@ TEST_F(Renderers, APairPlaysOnTheSoundClockToItsEnd)
     EXPECT_GT(sound.peakLeft, 1000);
 }
 
+// Without a connected sound renderer the graph runs on the system clock, and the pictures
+// keep to it.
+TEST_F(Renderers, WithoutSoundThePicturesKeepToTheSystemClock)
+{
+    RendererGraph g(RendererGraph::Kind::Mp4Pair, Pair(), SIZE{320, 180}, SIZE{160, 90}, false);
+    ASSERT_TRUE(g.built);
+    ASSERT_TRUE(SUCCEEDED(g.control->Run()));
+    ComPtr<IMediaFilter> timing;
+    ASSERT_EQ(g.graph.As(&timing), S_OK);
+    ComPtr<IReferenceClock> clock;
+    ASSERT_EQ(timing->GetSyncSource(&clock), S_OK);
+    ComPtr<IReferenceClock> soundClock;
+    ASSERT_EQ(g.sound.As(&soundClock), S_OK);
+    ASSERT_TRUE(clock);
+    EXPECT_NE(clock.Get(), soundClock.Get());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const auto shown = Shown(g, 0);
+    EXPECT_GE(shown.size(), 15u);
+    EXPECT_LT(Median(Lateness(shown)), 20.0);
+}
+
 // An AVI through the reader, the splitter, a decoder and the audio wrapper: pictures on their
 // times, sound played, the end reported.
 TEST_F(Renderers, AnAviPlaysThroughTheSplitterAndTheWrapperToItsEnd)
@@ -310,8 +331,9 @@ TEST_F(Renderers, StopEndsEveryWaitAtOnce)
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(400));
             if (before == Before::Seeking)
-                for (int k = 0; k < 5; ++k)
-                    g.SeekTo(LONGLONG(k) * kUnits);
+                for (int k = 0; k < 5; ++k)  // each flush ends the renderers' waits at once
+                    EXPECT_LT(RendererGraph::Timed([&] { g.SeekTo(LONGLONG(k) * kUnits); }),
+                              1000.0);
             EXPECT_LT(RendererGraph::Timed([&] { EXPECT_EQ(g.control->Stop(), S_OK); }), 1000.0);
             // And plays again after the stop.
             const auto shown = g.Presented();
