@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "filtercore/FFmpegOwners.h"
+#include "filtercore/Mp4TextIndex.h"
 #include "platform/kernel.h"
 
 extern "C" {
@@ -100,6 +101,13 @@ public:
     void Prefetch(int64_t offset, size_t size) const
     {
         posix_fadvise(m_fd, offset, static_cast<off_t>(size), POSIX_FADV_WILLNEED);
+    }
+
+    // The file's size in bytes; -1 when unknown.
+    int64_t Size() const
+    {
+        struct stat status;
+        return fstat(m_fd, &status) == 0 ? static_cast<int64_t>(status.st_size) : -1;
     }
 
     // True when the file's top level holds a movie fragment: its samples are then indexed only
@@ -238,23 +246,21 @@ private:
 // demultiplexer's packets, byte for byte and in its order: a sample cut by the end of the file
 // gives what is left of it, and the first one that lies wholly past the end, or whose read
 // fails, ends the track.
-void ReadIndexedSamples(const RecordingInput& input, AVStream* stream, TextSink* sink)
+void ReadIndexedSamples(const RecordingInput& input, const std::vector<TextSampleSpan>& spans,
+                        TextSink* sink)
 {
-    const int entries = avformat_index_get_entries_count(stream);
     // Text samples lie far apart, between the pictures: read from a card one by one, each would
     // wait for the storage in turn. Every sample's read is started first, then each is taken.
-    for (int i = 0; i < entries; ++i) {
-        const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
-        if (!entry || entry->pos < 0)
+    for (const TextSampleSpan& span : spans) {
+        if (span.pos < 0)
             break;
-        if (static_cast<size_t>(entry->size) <= kMaxSampleBytes)
-            input.Prefetch(entry->pos, static_cast<size_t>(entry->size));
+        if (static_cast<size_t>(span.size) <= kMaxSampleBytes)
+            input.Prefetch(span.pos, static_cast<size_t>(span.size));
     }
-    for (int i = 0; i < entries; ++i) {
-        const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
-        if (!entry || entry->pos < 0)
+    for (const TextSampleSpan& span : spans) {
+        if (span.pos < 0)
             return;
-        const size_t size = static_cast<size_t>(entry->size);
+        const size_t size = static_cast<size_t>(span.size);
         if (size > kMaxSampleBytes) {
             if (!sink->Skip())
                 return;
@@ -262,11 +268,25 @@ void ReadIndexedSamples(const RecordingInput& input, AVStream* stream, TextSink*
         }
         std::string sample;
         sink->Holding(size);
-        if (!input.ReadAt(entry->pos, size, &sample) || (size > 0 && sample.empty()))
+        if (!input.ReadAt(span.pos, size, &sample) || (size > 0 && sample.empty()))
             return;
         if (!sink->Add(std::move(sample)))
             return;
     }
+}
+
+// The index FFmpeg read with the header, as spans.
+std::vector<TextSampleSpan> IndexSpans(AVStream* stream)
+{
+    std::vector<TextSampleSpan> spans;
+    const int entries = avformat_index_get_entries_count(stream);
+    for (int i = 0; i < entries; ++i) {
+        const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+        if (!entry)
+            break;
+        spans.push_back(TextSampleSpan{entry->pos, entry->size});
+    }
+    return spans;
 }
 
 // Any other container: the demultiplexer's packets of the text stream, every other stream
@@ -303,6 +323,18 @@ int TextTrackReader::Read(const std::wstring& path, TextTrackList* list)
     RecordingInput input;
     if (!input.Open(native))
         return 0;
+    // Most recordings: the text track's index read straight from the moov box, without the
+    // cost of FFmpeg parsing every track's tables.
+    std::vector<TextSampleSpan> spans;
+    const ReadAtFunction readAt = [&input](int64_t offset, size_t size, std::string* out) {
+        return input.ReadAt(offset, size, out);
+    };
+    if (ReadMp4TextIndex(readAt, input.Size(), &spans)) {
+        TextSink sink(list, m_cancel);
+        ReadIndexedSamples(input, spans, &sink);
+        m_peakHeldBytes = sink.Peak();
+        return sink.Count();
+    }
     AVFormatContext* opened = avformat_alloc_context();
     if (!opened)
         return 0;
@@ -331,7 +363,7 @@ int TextTrackReader::Read(const std::wstring& path, TextTrackList* list)
     // before it is read.
     if (format->iformat && av_match_name("mov", format->iformat->name) &&
         !input.HasMovieFragments()) {
-        ReadIndexedSamples(input, format->streams[text], &sink);
+        ReadIndexedSamples(input, IndexSpans(format->streams[text]), &sink);
     } else {
         // The demultiplexer skips the samples of every other track without reading them.
         for (unsigned i = 0; i < format->nb_streams; ++i) {
