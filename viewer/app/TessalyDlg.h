@@ -297,10 +297,6 @@ public:
     void RunMapScript(const std::wstring& script);
     // Places the map page on m_rcMap (TRUE) or collapses it to an empty rectangle (FALSE).
     void MoveMapPage(BOOL onMap);
-    // The map search's area query: the entries of `from` with a fix inside the area the page
-    // shows are copied to `to`. FALSE, with nothing asked or copied, when the last recording
-    // opened drew no track, and when the page gives no usable area.
-    BOOL FindRecordsInShownArea(const RecFileMap& from, RecFileMap& to);
 
     // =========================================================================================
     // Playback commands, play progress and telemetry (TessalyDlg_Play.cpp)

@@ -1,5 +1,5 @@
 // The main dialog's map area: resetting the page, drawing the track of the recording just
-// opened, placing the page or its placeholder, and the area query of the map search.
+// opened, placing the page or its placeholder.
 // User-interface thread only.
 #include "app/TessalyDlg.h"
 
@@ -73,16 +73,4 @@ void CTessalyDlg::UpdateMapArea(BOOL newRecording)
         MoveMapPage(FALSE);
         showPlaceholder();
     }
-}
-
-BOOL CTessalyDlg::FindRecordsInShownArea(const RecFileMap& from, RecFileMap& to)
-{
-    if (!m_bTrackDrawn || !m_pWebForm)
-        return FALSE;
-    const std::wstring answer = m_pWebForm->RunScriptAndReadValue(kMapGetExtent);
-    MapExtent extent;
-    if (!ParseMapExtent(answer, extent))
-        return FALSE;
-    FindRecordsInExtent(extent, from, to);
-    return TRUE;
 }
