@@ -42,6 +42,8 @@ protected:
     {
         if (card)
             m_root = UseCard("card");
+        // A box the engine or the dialog shows is answered, never waited on.
+        apptest::pt::AnswerMessageBoxes({});
         StartDialog();
         m_settings = fs::path(TempDir()) / "program";
         fs::create_directories(m_settings);

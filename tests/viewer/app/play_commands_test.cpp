@@ -34,6 +34,8 @@ protected:
     void StartOnCard(const std::string& card = "card")
     {
         m_root = UseCard(card);
+        // A box the engine or the dialog shows is answered, never waited on.
+        apptest::pt::AnswerMessageBoxes({});
         StartDialog();
         const fs::path settings = fs::path(TempDir()) / "program";
         fs::create_directories(settings);
