@@ -61,7 +61,8 @@ var MapView = (function () {
         var count = values.length / 2;
         var n = 0, xs = new Float64Array(count), ys = new Float64Array(count);
         var x0 = Infinity, y0 = Infinity, x1 = -Infinity, y1 = -Infinity;
-        var identity = datum.identity === true, toMap = datum.toMap;
+        var identity = datum.identity === true, toMap = datum.toMap, toMapInto = datum.toMapInto;
+        var moved = [0, 0];
         var sin = Math.sin, log = Math.log, PI = Math.PI, FOUR_PI = 4 * Math.PI;
         var LAT_LIMIT = 85.05112878;
         for (var j = 0; j < values.length; j += 2) {
@@ -69,7 +70,11 @@ var MapView = (function () {
             // Also false for NaN and the infinities.
             if (!(lon >= -180 && lon <= 180 && lat >= -90 && lat <= 90))
                 continue;
-            if (!identity) {
+            if (toMapInto) {
+                toMapInto(lon, lat, moved);
+                lon = moved[0];
+                lat = moved[1];
+            } else if (!identity) {
                 var m = toMap(lon, lat);
                 lon = m[0];
                 lat = m[1];
@@ -376,7 +381,8 @@ var MapView = (function () {
 
     return {
         // Starts the map on a canvas with a datum {toMap(lon, lat), fromMap(x, y)} (with
-        // identity: true when both give back what they are given) and makes the
+        // identity: true when both give back what they are given, or toMapInto(lon, lat, out)
+        // that writes what toMap returns into out) and makes the
         // viewer's calls global functions.
         start: function (target, pageDatum) {
             canvas = target;
