@@ -249,6 +249,7 @@ TEST_F(PlayTest, TheTrackExampleAndAFirstPlayCentresTheMapOnce)
     RecordMapCalls();
     const std::wstring first = Title(0);
     OnUi([&] {
+        dlg().StopFileParsing();  // the entry is changed here, not by the parsing thread
         RecFileInfo& entry = dlg().m_pShownMap->at(first);
         entry.m_TextData = CTextData();
         for (const auto& [lat, lon] : {std::pair{3723.4500, 12209.0000},
@@ -393,8 +394,10 @@ TEST_F(PlayTest, EmptiedMapsLeaveNothingToReadOrOpen)
     const std::wstring first = Title(0);
     OpenPaused(first, 0);
     Command(ID_BTN_PLAY);
-    // What the card's removal does to the maps, with the recording still in the player.
+    // What the card's removal does to the maps, with the recording still in the player: the
+    // parsing thread is stopped, then the maps are emptied.
     OnUi([&] {
+        dlg().StopFileParsing();
         for (RecFileMap& map : dlg().m_RecMaps)
             map.clear();
         EXPECT_FALSE(dlg().SetGSensor());
