@@ -316,6 +316,34 @@ TEST_F(PlayTest, SpeedsVolumeAndTheRateIndexOutsideTheTable)
     OnUi([&] { EXPECT_EQ(dlg().m_bAutoContinue, 1); });
 }
 
+TEST_F(PlayTest, ToolButtonsOpenOnePanelAtATime)
+{
+    StartOnCard();
+    OpenPaused(Title(0), 0);
+    struct {
+        UINT command;
+        int shown;  // index into the panels below
+    } cases[] = {{1110, 5}, {1108, 4}, {1107, 2}, {1110, 5}};
+    for (const auto& c : cases) {
+        Command(c.command);
+        OnUi([&] {
+            CTessalyDlg& d = dlg();
+            CWnd* panels[] = {&d.m_boxFile, &d.m_boxSetting, &d.m_boxScrSize, &d.m_boxScrSize02,
+                              &d.m_boxBriSpd, &d.m_boxVol};
+            for (int i = 0; i < 6; ++i)
+                EXPECT_EQ(panels[i]->IsWindowVisible() != FALSE, i == c.shown)
+                    << c.command << " panel " << i;
+        });
+    }
+    // Zoomed, the size button opens the other size panel.
+    Command(1054);
+    Command(1107);
+    OnUi([&] {
+        EXPECT_TRUE(dlg().m_boxScrSize02.IsWindowVisible());
+        EXPECT_FALSE(dlg().m_boxScrSize.IsWindowVisible());
+    });
+}
+
 TEST_F(PlayTest, NextAndPreviousStepTheListAndAreGuardedAgainstRepeats)
 {
     StartOnCard();
