@@ -83,6 +83,10 @@ BOOL CTessalyDlg::InitMovieList(BOOL checkCard)
     } else {
         m_listPlay.DeleteAllItems();
     }
+    // At start-up the card's mode follows what it holds (an AVI camera's card is no MP4 card);
+    // an inserted card's caller sets it itself.
+    if (checkCard)
+        SetCardMode(TRUE, FALSE);
     return TRUE;
 }
 
@@ -363,7 +367,7 @@ void CTessalyDlg::AddRecording(const std::wstring& path, BOOL isMP4)
         }
         ArrangeListTabs(category);
         m_nShownCategory = category;
-        SetCardMode(TRUE, g_pBlackBoxData ? FALSE : isMP4);
+        SetCardMode(TRUE, isMP4);
     }
 }
 
@@ -414,7 +418,15 @@ void CTessalyDlg::SetCardMode(BOOL present, BOOL isMP4)
     EnableItem(this, ID_BTN_SETTING, FALSE);
     bar.EnableSizeBtn(FALSE);
     bar.EnableSettingBtn(FALSE);
-    if (g_pBlackBoxData || isMP4) {
+    // A card's recordings are MP4 front/rear recordings only when it holds any: an AVI camera's
+    // card with a device record stays out of the MP4 mode.
+    BOOL cardMP4 = FALSE;
+    if (g_pBlackBoxData)
+        for (const RecFileMap& map : m_RecMaps)
+            for (const auto& entry : map)
+                if (!cardMP4 && IsMP4Path(entry.second.m_strPath))
+                    cardMP4 = TRUE;
+    if (cardMP4 || isMP4) {
         // Entering the MP4 mode brings back the play type the user chose last time.
         if (!m_bMP4Mode)
             m_bSinglePlay = LoadPlayType();
