@@ -299,7 +299,10 @@ void WatchDrives()
 {
     pthread_setname_np(pthread_self(), "drive watcher");
     int mounts = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
-    std::string presence = FolderPresence();
+    // Nothing is taken as seen: the table was built before this thread ran, and a folder may
+    // have gone in between, so the first look always rebuilds (a rebuild that changes nothing
+    // tells nobody).
+    std::string presence;
     for (;;) {
         bool changed = false;
         if (mounts >= 0) {

@@ -28,6 +28,7 @@
 #include <unistd.h>
 
 #include "flock.h"
+#include "session.h"
 #include "handle.h"
 #include "wait.h"
 
@@ -262,7 +263,10 @@ int HoldNamedLock(const std::wstring& name, bool* existed, DWORD* error)
         close(gate);
         return -1;
     }
-    int fd = open((folder + "/" + LockFileName(name)).c_str(),
+    // A session's mutexes are its own; '@' never appears in an encoded name.
+    std::string session = platform::SessionTag();
+    std::string file = session.empty() ? LockFileName(name) : session + "@" + LockFileName(name);
+    int fd = open((folder + "/" + file).c_str(),
                   O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         *error = ErrorFromErrno(errno);

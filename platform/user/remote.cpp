@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "../kernel/session.h"
 #include "platform/kernel.h"
 #include "platform/testing.h"
 #include "wm.h"
@@ -50,7 +51,10 @@ std::string SocketName(const std::wstring& title)
     for (WCHAR& c : lower)
         c = static_cast<WCHAR>(std::towlower(c));
     std::string text = WideToAnsi(lower);
-    std::string name = "kvplatform-window-" + std::to_string(getuid()) + "-";
+    // Windows of one user's session only; '@' ends the session's tag.
+    std::string session = platform::SessionTag();
+    std::string name = "kvplatform-window-" + std::to_string(getuid()) + "-" +
+                       (session.empty() ? std::string() : session + "@");
     constexpr size_t kRoom = sizeof(sockaddr_un::sun_path) - 1;  // the leading zero byte
     if (name.size() + text.size() > kRoom) {
         uint64_t hash = 1469598103934665603ull;  // FNV-1a over the whole title

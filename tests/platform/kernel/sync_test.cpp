@@ -1,4 +1,5 @@
 // Events, critical sections and the named mutex, within a process and across two.
+#include <cstdlib>
 #include <atomic>
 #include <chrono>
 #include <semaphore>
@@ -338,6 +339,24 @@ TEST(NamedMutex, AnotherProcessSeesTheNameWhileThisOneHoldsIt)
     ASSERT_TRUE(child.Started());
     child.Release();
     EXPECT_EQ(child.Wait(), 0) << "closed here, the name is free again";
+}
+
+TEST(NamedMutex, NamesAreSharedWithinOneSessionOnly)
+{
+    std::wstring name = UniqueName("session");
+    std::string variable = "KV_CHILD_NAME=" + Narrow(name);
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
+    ASSERT_NE(mutex, nullptr);
+    const char* ours = std::getenv("PLATFORM_SESSION");
+    std::string other = std::string("other-") + (ours ? ours : "");
+    for (const auto& [session, expected] : {std::pair{std::string(ours ? ours : ""), 1},
+                                            std::pair{other, 0}}) {
+        kvtest::ChildProcess child("mutex", {variable, "PLATFORM_SESSION=" + session});
+        ASSERT_TRUE(child.Started());
+        child.Release();
+        EXPECT_EQ(child.Wait(), expected) << "session \"" << session << "\"";
+    }
+    CloseHandle(mutex);
 }
 
 TEST(NamedMutex, TheNameIsFreedWhenTheHoldingProcessEndsHoweverItEnds)

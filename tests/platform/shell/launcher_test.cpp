@@ -177,21 +177,31 @@ TEST(LauncherNotice, ALauncherThatDoesNotAnswerIsGivenUpOnWhileOurWindowsStaySer
     HWND target = FindWindowW(nullptr, L"Tessaly_Launcher");
     ASSERT_NE(target, nullptr);
 
-    // Another thread of ours sends to our window while we wait for the launcher.
+    // Another thread of ours sends to our window while we wait for the launcher. The wait is
+    // long enough for the side's send to arrive within it even on a loaded machine; should it
+    // come late all the same, the pump below still serves it, so the test cannot hang.
     g_received.clear();
     std::atomic<LRESULT> sideAnswer{-1};
+    std::atomic<bool> sendReturned{false};
+    std::atomic<bool> answeredWhileWaiting{false};
+    std::atomic<bool> sideDone{false};
     std::thread side([&] {
         launcher.ReadLine();  // "stalled": our send is waiting now
         sideAnswer = SendMessageW(viewer, WM_USER + 7, 0, 0);
+        answeredWhileWaiting = !sendReturned.load();
+        sideDone = true;
     });
-    platform::testing::SetCrossProcessSendTimeout(1500);
+    platform::testing::SetCrossProcessSendTimeout(4000);
     std::vector<BYTE> card = Notice("1.0", "Q914", "E:\\");
     SetLastError(0);
     EXPECT_EQ(Send(target, viewer, card), 0);
+    sendReturned = true;
     EXPECT_EQ(GetLastError(), DWORD(ERROR_TIMEOUT));
     platform::testing::SetCrossProcessSendTimeout(0);
+    EXPECT_TRUE(PumpUntil([&] { return sideDone.load(); }) || PumpUntil([&] { return sideDone.load(); }));
     side.join();
-    EXPECT_EQ(sideAnswer.load(), 0);  // answered by our window during the wait
+    EXPECT_EQ(sideAnswer.load(), 0);
+    EXPECT_TRUE(answeredWhileWaiting.load());  // served by our window during the wait
     EXPECT_EQ(ReceivedOf(WM_USER + 7).size(), 1u);
     EXPECT_EQ(launcher.Finish(), 0);
     DestroyWindow(viewer);
