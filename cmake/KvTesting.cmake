@@ -12,11 +12,16 @@ if(NOT TARGET threaded_tests)
   add_custom_target(threaded_tests)
 endif()
 
+# Every test program runs in a session of its own (tests/support/OwnSession.cpp).
+if(NOT TARGET kv_own_session)
+  add_library(kv_own_session OBJECT ${PROJECT_SOURCE_DIR}/tests/support/OwnSession.cpp)
+endif()
+
 function(kv_add_test name)
   cmake_parse_arguments(T "THREADED" "WORKING_DIRECTORY" "SOURCES;LIBS;LABELS;FIXTURES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/OwnSession.cpp)
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} kv_own_session GTest::gtest GTest::gtest_main
+                        GTest::gmock)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
   set(labels ${T_LABELS})
   if(T_THREADED)

@@ -62,7 +62,7 @@ BOOL CUpdateDlg::OnInitDialog()
     if (!m_hWhiteBrush)
         m_hWhiteBrush = CreateSolidBrush(RGB(255, 255, 255));
 
-    auto text = [this](CWnd* control, LPCWSTR key, HFONT font) {
+    auto text = [](CWnd* control, LPCWSTR key, HFONT font) {
         if (!control || !control->GetSafeHwnd())
             return;
         control->SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);

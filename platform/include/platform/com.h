@@ -141,6 +141,11 @@ DECLARE_INTERFACE_ID(ISequentialStream, IID_ISequentialStream);
 
 #define STGC_DEFAULT 0
 
+// glibc's <fcntl.h> has a LOCK_WRITE of its own (mandatory locks, which nothing here uses);
+// the stream lock type wins wherever both are included.
+#ifdef LOCK_WRITE
+#undef LOCK_WRITE
+#endif
 #define LOCK_WRITE 1
 #define LOCK_EXCLUSIVE 2
 #define LOCK_ONLYONCE 4
