@@ -208,6 +208,9 @@ void WithdrawL(Published& pub, HWND window)
     auto it = pub.windows.find(window);
     if (it == pub.windows.end())
         return;
+    // The listener's poll may still hold the socket after the close, which would leave the
+    // name reachable for a moment: shutting it down first refuses every later connection.
+    shutdown(it->second.fd, SHUT_RDWR);
     close(it->second.fd);
     pub.windows.erase(it);
     WakeListenerL(pub);

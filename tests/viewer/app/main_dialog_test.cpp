@@ -338,7 +338,9 @@ TEST_F(MainDialogTest, MaximiseMovesTheControlsByTheSizeChangeAndRestoreBringsTh
                list = ChildRect(ID_LIST_PLAY), video = ChildRect(ID_VIDEO_MAIN),
                seek = ChildRect(ID_SLIDER_SEEK);
     OnUi([&] { dlg().SendMessage(WM_COMMAND, ID_BTN_MAX, 0); });
-    Pump(100);
+    ASSERT_TRUE(WaitUntil([&] { return ChildRect(ID_BTN_CLOSE).left != close.left; }))
+        << "the controls never moved; zoomed " << IsZoomed(hwnd()) << ", mode "
+        << [&] { int m = -1; OnUi([&] { m = dlg().m_nWindowMode; }); return m; }();
     EXPECT_TRUE(IsZoomed(hwnd()));
     int mode = -1;
     OnUi([&] { mode = dlg().m_nWindowMode; });
@@ -359,7 +361,7 @@ TEST_F(MainDialogTest, MaximiseMovesTheControlsByTheSizeChangeAndRestoreBringsTh
     EXPECT_EQ(ChildRect(ID_SLIDER_SEEK).top, bigVideo.bottom);
 
     OnUi([&] { dlg().SendMessage(WM_COMMAND, ID_BTN_MAX, 0); });
-    Pump(100);
+    EXPECT_TRUE(WaitUntil([&] { return ChildRect(ID_BTN_CLOSE).left == close.left; }));
     EXPECT_FALSE(IsZoomed(hwnd()));
     EXPECT_EQ(ChildRect(ID_BTN_CLOSE).left, close.left);
     EXPECT_EQ(ChildRect(ID_BTN_PLAY).left, play.left);
@@ -629,7 +631,11 @@ TEST_F(MainDialogTest, MinimiseFullScreenAndBack)
         video = dlg().m_wndVideoMain.m_hWnd;
         dlg().SendMessage(WM_COMMAND, ID_BTN_EXPAND, 0);
     });
-    Pump(100);
+    EXPECT_TRUE(WaitUntil([&] {
+        RECT r;
+        ::GetWindowRect(video, &r);
+        return r.left == 0 && r.top == 0 && !::IsWindowVisible(hwnd());
+    }));
     int mode = -1;
     OnUi([&] { mode = dlg().m_nWindowMode; });
     EXPECT_EQ(mode, WINDOW_MODE_FULLSCREEN);
@@ -683,6 +689,7 @@ TEST_F(MainDialogTest, AnEmptySearchLetsGoOfTheResultsAndShowsTheEmptiedList)
     int category = -1;
     bool playingCleared = false, shownIsArea = false;
     OnUi([&] {
+        dlg().StopFileParsing();  // the maps change only while no parsing run reads them
         // A recording of an earlier search is in the player.
         RecFileInfo entry;
         entry.m_strPath = L"C:\\nowhere\\REC_2018_09_10_12_30_45_F.mp4";
@@ -711,6 +718,7 @@ TEST_F(MainDialogTest, EmptyingTheAreaResultsLetsThePlayerGoOfARecordingAmongThe
     StartDialog();
     bool cleared = false, empty = false;
     OnUi([&] {
+        dlg().StopFileParsing();  // the maps change only while no parsing run reads them
         RecFileInfo entry;
         dlg().m_RecMaps[CATEGORY_AREA][L"REC_2018_09_10_12_30_45_F"] = entry;
         dlg().m_pPlayingText = &dlg().m_RecMaps[CATEGORY_AREA].begin()->second.m_TextData;

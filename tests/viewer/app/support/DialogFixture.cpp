@@ -210,6 +210,20 @@ void DialogFixture::Pump(DWORD milliseconds)
     Sleep(milliseconds);
 }
 
+bool DialogFixture::WaitUntil(const std::function<bool()>& done, DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        bool held = false;
+        OnUi([&] { held = done(); });
+        if (held)
+            return true;
+        if (GetTickCount() - start >= milliseconds)
+            return false;
+        Sleep(10);
+    }
+}
+
 INT_PTR DialogFixture::CloseDialog()
 {
     if (!m_hThread)

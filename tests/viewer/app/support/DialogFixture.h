@@ -85,6 +85,9 @@ protected:
     void OnUi(const std::function<void()>& fn);
     // Lets the dialog's thread run for the time given (the test thread sleeps).
     void Pump(DWORD milliseconds);
+    // Lets the dialog's thread run until `done` holds, for at most `milliseconds`; `done` is
+    // asked on the dialog's thread between its messages, every 10 ms. Tells whether it held.
+    bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds = 10000);
     // Sends WM_CLOSE and waits until DoModal has returned and the thread has ended (fails the
     // test after 20 s); the dialog object is destroyed on its thread right after DoModal, as
     // the application object does. Returns DoModal's result.
