@@ -9,7 +9,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
   libfreetype-dev libfontconfig-dev libpng-dev libsdl2-dev duktape-dev libcairo2-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core fonts-wqy-microhei xvfb
+  fonts-dejavu-core fonts-wqy-microhei xvfb xdotool x11-apps
 )
 
 missing=()
