@@ -450,35 +450,21 @@ TEST_F(PlayTest, AutoContinuePlaysOnFromRecordingToRecording)
         dlg().m_listPlay.SetSelectedItem(dlg().m_listPlay.GetItem(0).title);
     });
     Command(ID_BTN_PLAY_FORCE);
+    // Each recording ends on its own: the graph's end reaches the dialog as WM_VIDEO_END and
+    // the list steps on. A missing end leaves the loop at its bound with fewer titles.
     std::vector<std::wstring> played;
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 200; ++i) {
         std::wstring title;
         int state = STATE_STOP;
-        bool atEnd = false;
         OnUi([&] {
             CTessalyDlg& d = dlg();
             title = d.m_strPlayingTitle;
             state = d.m_VideoMgr.GetState();
-            atEnd = state == STATE_PLAY && d.m_VideoMgr.GetPosition() >= d.m_VideoMgr.GetDuration();
         });
         if (!title.empty() && (played.empty() || played.back() != title))
             played.push_back(title);
         if (state == STATE_STOP || played.size() > 3)
             break;
-        if (atEnd) {
-            // The recording played to its end. What the engine does then, as its contract
-            // says: the graph is closed and the owner hears WM_VIDEO_END. (The end is given
-            // here so that the test does not hang on the graph's own report of it.)
-            Pump(500);
-            OnUi([&] {
-                CTessalyDlg& d = dlg();
-                if (d.m_VideoMgr.GetState() == STATE_PLAY && d.m_strPlayingTitle == title) {
-                    d.m_VideoMgr.Close();
-                    d.SendMessage(WM_VIDEO_END, 0, 0);
-                }
-            });
-            continue;
-        }
         Pump(200);
     }
     ASSERT_GE(played.size(), 3u);

@@ -226,4 +226,69 @@ TEST_F(RealEngine, AnAviWithTwoVideoStreamsShowsBothCameras)
     ExpectTheEndClosesTheGraphFirst();
 }
 
+
+// Every way a recording reaches its end on the real renderers ends it for the owner: a pair
+// with sound, a pair without, a lone front camera (the sub renderer and, without sound, the
+// sound renderer unconnected), played faster or slower, or paused just before the end.
+TEST_F(RealEngine, EveryRecordingThatPlaysToItsEndEndsForTheOwner)
+{
+    struct Case {
+        const char* name;
+        std::string front;
+        std::string rear;
+        float speed;
+        bool pauseNearTheEnd;
+        BOOL singleFile = FALSE;
+        float speedNearTheEnd = 0;  // 0: kept
+    };
+    const std::string pair = "single/pair/";
+    const Case cases[] = {
+        {"pair", pair + kFrontName, pair + kRearName, 1.0f, false},
+        {"pair without sound", "single/noaudio.mp4", "single/noaudio.mp4", 1.0f, false},
+        {"front only", "single/normal.mp4", "", 1.0f, false},
+        {"front only without sound", "single/noaudio.mp4", "", 1.0f, false},
+        {"pair at double speed", pair + kFrontName, pair + kRearName, 2.0f, false},
+        {"a one-picture pair at half speed", "single/oneframe.mp4", "single/oneframe.mp4", 0.5f, false},
+        {"pair paused near the end", pair + kFrontName, pair + kRearName, 1.0f, true},
+        {"the front file of a pair alone", pair + kFrontName, pair + kRearName, 1.0f, false, TRUE},
+        {"the front file alone, paused near the end", pair + kFrontName, pair + kRearName, 1.0f,
+         true, TRUE},
+        {"the front file alone at double speed", pair + kFrontName, pair + kRearName, 2.0f, false,
+         TRUE},
+        {"pair sped up near the end", pair + kFrontName, pair + kRearName, 1.0f, false, FALSE, 2.0f},
+        {"pair slowed down near the end", pair + kFrontName, pair + kRearName, 2.0f, false, FALSE,
+         1.0f},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path sub = "case" + std::to_string(index++);
+        windows.received.clear();
+        const fs::path front =
+            folder.Pair(Fixture(c.front), c.rear.empty() ? std::string() : Fixture(c.rear), sub);
+        ASSERT_TRUE(engine.OnMovieOpen(WindowsPath(front), c.singleFile, FALSE));
+        engine.SetVideoSpeed(c.speed);
+        ASSERT_EQ(engine.Play(), S_OK);
+        if (c.pauseNearTheEnd || c.speedNearTheEnd > 0) {
+            LONGLONG duration = 0;
+            ComPtr<IMediaSeeking> seeking;
+            if (ComPtr<IFilterGraph> graph = GraphOf(Main()); graph && SUCCEEDED(graph.As(&seeking)))
+                seeking->GetDuration(&duration);
+            ASSERT_GT(duration, 0);
+            ASSERT_TRUE(windows.PumpUntil(
+                [&] { return Position() >= duration - 3000000 || !GraphOf(Main()); }, 20000));
+            ASSERT_TRUE(GraphOf(Main())) << "ended before the step near the end";
+            if (c.speedNearTheEnd > 0)
+                engine.SetVideoSpeed(c.speedNearTheEnd);
+            if (c.pauseNearTheEnd) {
+                ASSERT_EQ(engine.Pause(), S_OK);
+                windows.PumpUntil([] { return false; }, 500);
+                EXPECT_EQ(windows.Count(WM_VIDEO_END), 0) << "no end while paused";
+                ASSERT_EQ(engine.Play(), S_OK);
+            }
+        }
+        ExpectTheEndClosesTheGraphFirst();
+    }
+}
+
 }  // namespace
