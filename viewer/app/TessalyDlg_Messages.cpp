@@ -269,8 +269,10 @@ void CTessalyDlg::RunCardCheck()
     if (!m_bCardCheckPending)
         return;
     m_bCardCheckPending = FALSE;
-    // A media notification re-opens a card it finds and never closes one.
-    const bool hadCard = !m_strCardCheckDrive.empty() && m_bCardCheckDevice && !m_bCardCheckMedia;
+    // A device change closes a card that is gone; a media notification re-opens a card it
+    // finds and never closes one. A card pulled out raises both at once, and the device change
+    // still closes it.
+    const bool hadCard = !m_strCardCheckDrive.empty() && m_bCardCheckDevice;
     const BOOL found = FindSDCard();
     if (found) {
         LogWrite(L"Tessaly---->WM_DEVICECHANGE(SD IN)");
@@ -281,7 +283,7 @@ void CTessalyDlg::RunCardCheck()
                              : true);
         // A card found after a device left, or unlike the one known, is a new card even where
         // the drive is the same.
-        if (!hadCard || !sameCard || m_bCardCheckRemoval)
+        if (!hadCard || m_bCardCheckMedia || !sameCard || m_bCardCheckRemoval)
             OnSDCardIn();
     } else {
         LogWrite(L"Tessaly---->WM_DEVICECHANGE(SD OUT)");
