@@ -180,6 +180,8 @@ void CTessalyDlg::SwitchPlayType()
         SaveSettingIni(m_strAppFolder);
         m_bSinglePlay = 1;
     }
+    // The registry keeps the play type across restarts; the settings file's copy is never read.
+    SavePlayType();
     if (!IsMovieOpen()) {
         m_wndVideoSub.InvalidateRect(nullptr, TRUE);
         UpdateChannelLabels();

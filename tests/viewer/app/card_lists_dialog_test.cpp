@@ -269,11 +269,10 @@ TEST_F(CardListsDialog, PlayTypeSurvivesARestart)
     ASSERT_TRUE(CTessalyDlg::RegWriteString(HKEY_LOCAL_MACHINE, kKey, L"PLAYTYPE", L"1"));
     UseCard("card");
     StartDialog();
-    OnUi([&] {
-        EXPECT_EQ(dlg().m_bSinglePlay, 1);
-        dlg().m_bSinglePlay = 0;
-        dlg().SavePlayType();
-    });
+    OnUi([&] { EXPECT_EQ(dlg().m_bSinglePlay, 1); });
+    // The user switches to front and rear from the Setting menu.
+    OnUi([&] { dlg().SendMessage(WM_COMMAND, 1047, 0); });
+    OnUi([&] { EXPECT_EQ(dlg().m_bSinglePlay, 0); });
     CloseDialog();
     StartDialog();
     OnUi([&] { EXPECT_EQ(dlg().m_bSinglePlay, 0); });
