@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/kernel.h"
+#include "programs.h"
 #include "platform/shell.h"
 
 extern char** environ;
@@ -49,23 +50,6 @@ std::vector<std::string> SplitParameters(const std::wstring& text)
     return arguments;
 }
 
-std::string FindOnPath(const std::string& name)
-{
-    const char* path = std::getenv("PATH");
-    std::string list = path ? path : "/usr/local/bin:/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(':', start);
-        if (end == std::string::npos)
-            end = list.size();
-        std::string candidate = list.substr(start, end - start) + "/" + name;
-        if (end > start && access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        start = end + 1;
-    }
-    return std::string();
-}
-
 std::string Folder(const std::string& path)
 {
     size_t slash = path.rfind('/');
@@ -99,6 +83,24 @@ int Start(const std::string& program, const std::vector<std::string>& arguments,
 }
 
 }  // namespace
+
+std::string FindOnPath(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    std::string list = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(':', start);
+        if (end == std::string::npos)
+            end = list.size();
+        std::string candidate = list.substr(start, end - start) + "/" + name;
+        if (end > start && access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        start = end + 1;
+    }
+    return std::string();
+}
+
 }  // namespace platform::shell
 
 HINSTANCE ShellExecuteW(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/kernel.h"
+#include "programs.h"
 #include "platform/shell.h"
 #include "platform/testing.h"
 #include "platform/user.h"
@@ -64,23 +65,6 @@ std::vector<std::pair<std::wstring, std::wstring>> Filters(LPCWSTR filter)
 std::wstring Field(LPCWSTR text)
 {
     return text ? std::wstring(text) : std::wstring();
-}
-
-std::string FindOnPath(const std::string& name)
-{
-    const char* path = std::getenv("PATH");
-    std::string list = path ? path : "/usr/local/bin:/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(':', start);
-        if (end == std::string::npos)
-            end = list.size();
-        std::string candidate = list.substr(start, end - start) + "/" + name;
-        if (end > start && access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        start = end + 1;
-    }
-    return std::string();
 }
 
 // A zenity pattern list for Windows patterns ("*.avi;*.mp4"): GTK matches letter case, so each

@@ -12,13 +12,13 @@
 #include <filesystem>
 #include <vector>
 
+#include "../../support/launcher/LauncherProcess.h"
 #include "DialogFixture.h"
 #include "playback/WebForm.h"
 #include "ui/DPIScale.h"
 #include "ui/NinePatch.h"
 #include "ui/Settings.h"
 
-extern char** environ;
 
 namespace {
 
@@ -26,66 +26,7 @@ using apptest::Pixels;
 
 // The launcher window as another program (the layer's stand-in): it prints "ready", then one
 // line per notice it takes.
-class Launcher {
-public:
-    explicit Launcher(bool stall)
-    {
-        std::string program = apptest::BuildDir() + "/tests/launcher_standin";
-        int in[2], out[2];
-        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        std::string flag = "--stall";
-        std::vector<char*> argv = {program.data()};
-        if (stall)
-            argv.push_back(flag.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(in[0]);
-        close(out[1]);
-        m_input = in[1];
-        m_output = out[0];
-    }
-    ~Launcher()
-    {
-        if (m_pid > 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-        close(m_input);
-        close(m_output);
-    }
-    std::string ReadLine(int timeoutMs = 10000)
-    {
-        for (;;) {
-            size_t end = m_buffer.find('\n');
-            if (end != std::string::npos) {
-                std::string line = m_buffer.substr(0, end);
-                m_buffer.erase(0, end + 1);
-                return line;
-            }
-            pollfd wait = {m_output, POLLIN, 0};
-            if (poll(&wait, 1, timeoutMs) <= 0)
-                return std::string();
-            char chunk[512];
-            ssize_t got = read(m_output, chunk, sizeof chunk);
-            if (got <= 0)
-                return std::string();
-            m_buffer.append(chunk, size_t(got));
-        }
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_input = -1;
-    int m_output = -1;
-    std::string m_buffer;
-};
+using Launcher = launchertest::LauncherProcess;
 using apptest::ReadScreen;
 
 class MainDialogTest : public apptest::DialogFixture {
