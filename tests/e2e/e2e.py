@@ -119,6 +119,12 @@ def main(bin_dir, work):
         poll("a picture in the front window after a double click", double_click_plays, timeout=40, every=0)
         a = shot("playing")
         poll("the front picture to change", lambda: a.changed(shot(), *COUNTER, step=2) > 0.02, timeout=10)
+        # The rear picture, with its orange sky, plays in the right-hand window beside it, not
+        # hidden behind the map's placeholder.
+        def rear_on_right():
+            r, g, b = shot().mean(760, 150, 200, 40)
+            return r > 150 and b < 120
+        poll("the rear picture in the right-hand window", rear_on_right, timeout=10)
 
         step = "swap"
         # The swap button beside "Front" puts the rear picture, with its orange sky, on the left;

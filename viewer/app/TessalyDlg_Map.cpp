@@ -56,6 +56,11 @@ void CTessalyDlg::UpdateMapArea(BOOL newRecording)
                                  m_rcMap.bottom - m_rcMap.top,
                                  TRUE);
         m_btnMapEmpty.ShowWindow(SW_SHOW);
+        // The map rectangle lies under the rear view: while that plays, the placeholder waits
+        // behind it instead of covering the picture.
+        if (m_wndVideoSub.m_hWnd && m_wndVideoSub.IsWindowVisible())
+            m_btnMapEmpty.SetWindowPos(&m_wndVideoSub, 0, 0, 0, 0,
+                                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     };
     if (m_bFirstGpsInvalid == 1 && subVisible) {
         MoveMapPage(FALSE);
