@@ -169,6 +169,7 @@ HRESULT STDMETHODCALLTYPE CNullRenderer::Stop()
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_running = false;
+        m_stopped = true;
         m_endPending = false;
         m_completeSent = false;
     }
@@ -182,6 +183,7 @@ HRESULT STDMETHODCALLTYPE CNullRenderer::Pause()
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_running = false;
+        m_stopped = false;
     }
     return CBaseFilter::Pause();
 }
@@ -195,6 +197,7 @@ HRESULT STDMETHODCALLTYPE CNullRenderer::Run(REFERENCE_TIME start)
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_running = true;
+        m_stopped = false;
         if (m_endPending && !m_completeSent)
             complete = m_completeSent = true;
         if (complete)
@@ -233,11 +236,13 @@ HRESULT CNullRenderer::OnReceive(IMediaSample* sample)
         m_kept.push_back(sample);
     }
     m_changed.notify_all();
-    if (m_hold) {
+    if (m_hold && !m_flushing && !m_stopped) {
         const unsigned generation = m_holdGeneration;
         ++m_held;
         m_changed.notify_all();
-        m_changed.wait(guard, [&] { return !m_hold || m_holdGeneration != generation; });
+        m_changed.wait(guard, [&] {
+            return !m_hold || m_flushing || m_stopped || m_holdGeneration != generation;
+        });
         --m_held;
     }
     return S_OK;
@@ -266,6 +271,7 @@ void CNullRenderer::OnBeginFlush()
     {
         std::lock_guard<std::mutex> guard(m_lock);
         ++m_beginFlush;
+        m_flushing = true;
         m_endPending = false;
         m_completeSent = false;
     }
@@ -277,6 +283,7 @@ void CNullRenderer::OnEndFlush()
     {
         std::lock_guard<std::mutex> guard(m_lock);
         ++m_endFlush;
+        m_flushing = false;
     }
     m_changed.notify_all();
 }

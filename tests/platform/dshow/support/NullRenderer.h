@@ -147,6 +147,11 @@ private:
     bool m_completeSent = false;
     bool m_hold = false;
     unsigned m_holdGeneration = 0;  // advanced by flushes and stops, which release held samples
+    // No sample is held while a flush runs or the renderer is stopped: a Receive that began
+    // before the flush or the stop and reaches the hold after it would otherwise wait for a
+    // release that already happened.
+    bool m_flushing = false;
+    bool m_stopped = true;
     int m_held = 0;                 // Receive calls blocked on the hold now
     bool m_keep = false;
     std::vector<IMediaSample*> m_kept;  // one reference each
