@@ -10,6 +10,7 @@
 
 #include "filtercore/FFmpegOwners.h"
 #include "filtercore/Mp4TextIndex.h"
+#include "filtercore/RangeReader.h"
 #include "platform/kernel.h"
 
 extern "C" {
@@ -22,9 +23,9 @@ namespace {
 
 // The recording as FFmpeg reads it, through our own I/O context: every read is a pread at a
 // position kept here, so that a seek costs no system call. The header is parsed through a
-// buffer of FFmpeg's usual size; the text samples of an MP4 are then read with ReadAt, one
-// pread of exactly their own bytes each (text samples lie far apart in the file, and a refill
-// of the whole buffer at every sample would read mostly picture data). Used on one thread only.
+// buffer of FFmpeg's usual size; the text samples of an MP4 are then read as ranges of exactly
+// their own bytes (text samples lie far apart in the file, and a refill of the whole buffer at
+// every sample would read mostly picture data). Used on one thread only.
 class RecordingInput {
 public:
     RecordingInput() = default;
@@ -95,13 +96,8 @@ public:
         return true;
     }
 
-    // Asks the kernel to start reading `size` bytes at `offset` into the page cache and returns
-    // at once, so that reads of many scattered ranges reach the storage together instead of one
-    // after the other. Only a hint: a later ReadAt reads the bytes whatever became of it.
-    void Prefetch(int64_t offset, size_t size) const
-    {
-        posix_fadvise(m_fd, offset, static_cast<off_t>(size), POSIX_FADV_WILLNEED);
-    }
+    // The open file, for reads of many ranges at once; owned here.
+    int Fd() const { return m_fd; }
 
     // The file's size in bytes; -1 when unknown.
     int64_t Size() const
@@ -210,7 +206,7 @@ public:
     {
     }
 
-    // Notes `bytes` of sample data held beside the list while a sample is read.
+    // Notes `bytes` of sample data held beside the list while samples are read.
     void Holding(size_t bytes) { m_peak = std::max(m_peak, m_held + bytes); }
 
     // Takes the next sample (at most kMaxSampleBytes). False when reading must end: the read
@@ -241,7 +237,7 @@ private:
     int m_count = 0;
 };
 
-// The samples of an MP4 track as its index lists them, each read with one pread of its own
+// The samples of an MP4 track as its index lists them, read as ranges of exactly their own
 // bytes; a sample too large for a telemetry line is skipped without being read. These are the
 // demultiplexer's packets, byte for byte and in its order: a sample cut by the end of the file
 // gives what is left of it, and the first one that lies wholly past the end, or whose read
@@ -250,28 +246,43 @@ void ReadIndexedSamples(const RecordingInput& input, const std::vector<TextSampl
                         TextSink* sink)
 {
     // Text samples lie far apart, between the pictures: read from a card one by one, each would
-    // wait for the storage in turn. Every sample's read is started first, then each is taken.
-    for (const TextSampleSpan& span : spans) {
-        if (span.pos < 0)
-            break;
-        if (static_cast<size_t>(span.size) <= kMaxSampleBytes)
-            input.Prefetch(span.pos, static_cast<size_t>(span.size));
-    }
-    for (const TextSampleSpan& span : spans) {
-        if (span.pos < 0)
-            return;
-        const size_t size = static_cast<size_t>(span.size);
-        if (size > kMaxSampleBytes) {
-            if (!sink->Skip())
-                return;
-            continue;
+    // wait for the storage in turn. They are read in batches handed to the kernel together,
+    // each batch then taken in order.
+    const size_t end =
+        static_cast<size_t>(std::find_if(spans.begin(), spans.end(),
+                                         [](const TextSampleSpan& s) { return s.pos < 0; }) -
+                            spans.begin());
+    const auto kept = [](const TextSampleSpan& span) {
+        return static_cast<size_t>(span.size) <= kMaxSampleBytes;
+    };
+    RangeReader reader(input.Fd());
+    std::vector<ByteRange> ranges;
+    std::vector<RangeBytes> samples;
+    for (size_t next = 0; next < end;) {
+        const size_t first = next;
+        ranges.clear();
+        size_t bytes = 0;
+        for (; next < end && ranges.size() < RangeReader::kMaxInFlight; ++next) {
+            if (kept(spans[next])) {
+                ranges.push_back(ByteRange{spans[next].pos, static_cast<size_t>(spans[next].size)});
+                bytes += ranges.back().size;
+            }
         }
-        std::string sample;
-        sink->Holding(size);
-        if (!input.ReadAt(span.pos, size, &sample) || (size > 0 && sample.empty()))
-            return;
-        if (!sink->Add(std::move(sample)))
-            return;
+        sink->Holding(bytes);
+        reader.Read(ranges.data(), ranges.size(), &samples);
+        size_t taken = 0;
+        for (size_t i = first; i < next; ++i) {
+            if (!kept(spans[i])) {
+                if (!sink->Skip())
+                    return;
+                continue;
+            }
+            RangeBytes& sample = samples[taken++];
+            if (!sample.ok || (spans[i].size > 0 && sample.bytes.empty()))
+                return;
+            if (!sink->Add(std::move(sample.bytes)))
+                return;
+        }
     }
 }
 
