@@ -10,6 +10,8 @@ namespace {
 constexpr uint64_t kMaxMoovBytes = 64u << 20;
 // Top-level boxes walked before giving up.
 constexpr int kMaxTopLevelBoxes = 4096;
+// The end of a file read in one piece when the walk of its top-level boxes reaches it.
+constexpr int64_t kTailBytes = 1 << 20;
 // FFmpeg's index refuses samples larger than this.
 constexpr uint64_t kMaxSampleSize = 0x3FFFFFFF;
 
@@ -442,12 +444,29 @@ bool ParseMoov(const Bytes& moov, std::vector<TextSampleSpan>* samples)
 
 }  // namespace
 
-bool ReadMp4TextIndex(const ReadAtFunction& readAt, int64_t fileSize,
+bool ReadMp4TextIndex(const ReadAtFunction& fileReadAt, int64_t fileSize,
                       std::vector<TextSampleSpan>* samples)
 {
     samples->clear();
     if (fileSize < 8)
         return false;
+    // Once the walk reaches the last kTailBytes of the file, the rest of the file is read in
+    // one piece and the remaining reads are answered from it: a recording keeps its moov box at
+    // the end, and its header and payload then cost one wait for the storage instead of two.
+    std::string tail;
+    int64_t tailAt = -1;
+    const auto readAt = [&](int64_t offset, size_t size, std::string* out) {
+        if (tailAt < 0 && offset >= 0 && offset < fileSize && fileSize - offset <= kTailBytes) {
+            if (!fileReadAt(offset, static_cast<size_t>(fileSize - offset), &tail))
+                return false;
+            tailAt = offset;
+        }
+        if (tailAt < 0 || offset < tailAt)
+            return fileReadAt(offset, size, out);
+        const uint64_t from = static_cast<uint64_t>(offset - tailAt);
+        *out = from < tail.size() ? tail.substr(static_cast<size_t>(from), size) : std::string();
+        return true;
+    };
     int64_t at = 0;
     int64_t moovAt = -1;
     uint64_t moovSize = 0;

@@ -278,6 +278,14 @@ TEST(Mp4TextIndex, RewrittenAndDamagedIndexes)
          [](auto&, auto&, std::string& tail) { tail = "cut"; }},
         {"a box larger than its parent", false,
          [](auto&, Node& moov, std::string& tail) { tail = "grow"; }},
+        {"a large box between the sample data and the moov box", true,
+         [](std::vector<Node>& top, auto&, auto&) {
+             // The file's first boxes lie outside its last megabyte, the moov box inside it.
+             Node free;
+             free.type = "free";
+             free.payload = std::string(2 << 20, '\0');
+             top.insert(top.end() - 1, free);
+         }},
         {"a fragment after the moov box", false,
          [](std::vector<Node>& top, auto&, auto&) {
              Node moof;
