@@ -2,7 +2,9 @@
 // hard links to one pair) as a removable drive: from the moment the application's steps begin
 // (skin module, language, display scale) until the main dialog is shown with the card's lists
 // built, the splash's own second included. Printed against the 1.5 s the start may take, with
-// the resident memory of the idle viewer against its 150 MB.
+// the resident memory of the idle viewer against its 150 MB. In-process and headless: the
+// program's loading, the application object's first steps and the presenter are not in it;
+// viewer_process_bench times the start of the program itself.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
