@@ -226,7 +226,9 @@ int CTSliderCtrl::OnMouseActivate(CWnd*, UINT, UINT)
 
 void CTSliderCtrl::UpdateBalloon()
 {
-    ShowBalloon(m_ptLast, true);
+    // The balloon belongs over the thumb only while the pointer is on it: a value that moved
+    // the thumb away from where the pointer rests hides it, whether or not a drag is on.
+    ShowBalloon(m_ptLast, false);
 }
 
 void CTSliderCtrl::ShowBalloon(POINT point, bool dragging)

@@ -314,6 +314,64 @@ TEST_P(PanelSlider, TheBalloonShowsTheValueOverTheThumbFromTheFirstShowing)
     reference.DestroyWindow();
 }
 
+// A value set from elsewhere (a wheel step) leaves the balloon as it was; UpdateBalloon then
+// judges it at the pointer's last place, which has not moved: shown with the new value over
+// the thumb while the thumb is still under the pointer, hidden once it has left it.
+TEST_P(PanelSlider, UpdateBalloonJudgesTheBalloonWhereThePointerLastWas)
+{
+    CTSliderCtrl brightness;
+    Make(brightness, 400, 75, 11, 100.0f, 1, ID_SLIDER_BRIGHTNESS);
+    brightness.SetValue(50.0f);
+    const RECT thumb = brightness.GetThumbRect();
+    MoveTo(brightness, (thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2);
+    CTBalloon& balloon = brightness.GetBalloon();
+    ASSERT_TRUE(balloon.IsWindowVisible());
+    CTBalloon reference;
+    ASSERT_TRUE(reference.CreateEx(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, PopupWindowClass(), L"Balloon",
+                                   WS_POPUP, 0, 0, 1, 1, dialog.m_hWnd, nullptr));
+    auto shows = [&](int value) {
+        reference.SetNumberText(value);
+        return Read(balloon).data == Read(reference).data;
+    };
+    auto aboveTheThumb = [&] {
+        CRect at, size;
+        balloon.GetWindowRect(&at);
+        balloon.GetClientRect(&size);
+        const RECT now = brightness.GetThumbRect();
+        POINT corner = ScreenOf(brightness, now.left, now.top);
+        return at.TopLeft() == CPoint(corner.x + size.Width() / -3, corner.y - size.Height());
+    };
+    ASSERT_TRUE(shows(50));
+
+    // Two steps on: the thumb moves under the resting pointer.
+    CRect placed;
+    balloon.GetWindowRect(&placed);
+    brightness.SetValue(52.0f);
+    ASSERT_NE(brightness.GetThumbRect().left, thumb.left);
+    CRect still;
+    balloon.GetWindowRect(&still);
+    EXPECT_EQ(still, placed);
+    EXPECT_TRUE(shows(50));
+    brightness.UpdateBalloon();
+    EXPECT_TRUE(balloon.IsWindowVisible());
+    EXPECT_TRUE(shows(52));
+    EXPECT_TRUE(aboveTheThumb());
+
+    // Far on: the thumb has left the pointer.
+    brightness.SetValue(90.0f);
+    EXPECT_TRUE(balloon.IsWindowVisible());
+    brightness.UpdateBalloon();
+    EXPECT_FALSE(balloon.IsWindowVisible());
+
+    // Back under the pointer, which never moved.
+    brightness.SetValue(50.0f);
+    brightness.UpdateBalloon();
+    EXPECT_TRUE(balloon.IsWindowVisible());
+    EXPECT_TRUE(shows(50));
+    EXPECT_TRUE(aboveTheThumb());
+    reference.DestroyWindow();
+}
+
 TEST_P(PanelSlider, TheThumbIsBlendedOverTrackAndBar)
 {
     CTSliderCtrl slider;
