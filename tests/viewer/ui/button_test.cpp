@@ -143,6 +143,64 @@ TEST_P(Button, StaysCheckedThroughClicksAndAfterBeingDisabledAndEnabled)
     EXPECT_EQ(Mismatches(button, L"btn_play_normal.png"), 0);
 }
 
+// A state set by the owner shows at once, without waiting for a paint, in the picture of that
+// state; the look follows no input here, so nothing is pumped.
+TEST_P(Button, ASetStateShowsThatStatesPictureAtOnce)
+{
+    CRButton button;
+    CreatePlay(button, 40, 40);
+    button.SetCheckImage(L"btn_pause_normal.png");
+    const struct {
+        int state;
+        const wchar_t* picture;
+    } cases[] = {
+        {CRButton::kOver, L"btn_play_over.png"},      {CRButton::kPressed, L"btn_play_press.png"},
+        {CRButton::kChecked, L"btn_pause_normal.png"}, {CRButton::kDisabled, L"btn_play_dim.png"},
+        {CRButton::kNormal, L"btn_play_normal.png"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.state);
+        button.SetState(c.state);
+        EXPECT_EQ(button.GetState(), c.state);
+        EXPECT_EQ(Mismatches(button, c.picture), 0);
+    }
+    EXPECT_TRUE(dialog.Commands().empty());
+}
+
+// A new caption text shows at the next redraw, in the place, font and colour of the old one:
+// the button then looks exactly like one made with that text.
+TEST_P(Button, ANewCaptionShowsAtTheNextRedrawAsIfGivenAtTheStart)
+{
+    const CRButtonText caption{L"Event", RGB(255, 255, 255), RGB(90, 90, 90), RGB(255, 230, 0),
+                               RGB(0, 255, 0), 13, 1};
+    auto make = [&](CRButton& button, int x, const wchar_t* text) {
+        ASSERT_TRUE(button.DPICreate(nullptr, L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW,
+                                     {x, 10, x + 81, 37}, &dialog, 1001));
+        CRButtonText given = caption;
+        given.strText = text;
+        button.SetImages9(L"list_menu01_normal.9.png", L"list_menu01_over.9.png",
+                          L"list_menu01_press.9.png", background->Dc(), &given,
+                          L"list_menu01_dis.9.png");
+    };
+    CRButton renamed, parking, event;
+    make(renamed, 10, L"Event");
+    make(event, 110, L"Event");
+    make(parking, 210, L"Parking");
+    Pump();
+    const Pixels before = Read(renamed);
+    ASSERT_EQ(before.data, Read(event).data);
+    ASSERT_NE(before.data, Read(parking).data);
+
+    renamed.SetCaption(L"Parking");
+    EXPECT_EQ(Read(renamed).data, before.data);  // no repaint of its own
+    renamed.Redraw();
+    EXPECT_EQ(Read(renamed).data, Read(parking).data);
+    // Later paints keep it.
+    renamed.Invalidate(FALSE);
+    Pump();
+    EXPECT_EQ(Read(renamed).data, Read(parking).data);
+}
+
 TEST_P(Button, WithoutADisabledPictureDisablingChangesNothingVisible)
 {
     CRButton button;

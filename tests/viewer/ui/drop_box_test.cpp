@@ -136,6 +136,47 @@ TEST_P(DropBox, DrawsHoverAndHeldRowsChecksAndGreyDisabledText)
     menu.DestroyWindow();
 }
 
+// A language change renames rows by id: every row of the id gets both texts, shown when the
+// owner next recomposes the menu (ResetFont), while a check mark goes to the first row only.
+// The renamed menu then looks exactly like one built with the new texts.
+TEST_P(DropBox, RenamingByIdChangesEveryRowOfTheIdAtTheNextComposition)
+{
+    struct Row {
+        const wchar_t* text;
+        const wchar_t* right;
+        UINT id;
+    };
+    auto make = [&](CTDropBox& box, int x, std::initializer_list<Row> rows) {
+        Create(box, dialog.m_hWnd, x, 100, 256, 76);
+        box.SetCheckStyle(TRUE);
+        box.SetCheckImages(L"ic_checkbox_normal.png", L"ic_checkbox_over.png");
+        for (const Row& r : rows)
+            box.AddItem(r.text, r.right, r.id);
+        box.ShowWindow(SW_HIDE);
+        Open(box);
+    };
+    CTDropBox menu, renamed;
+    make(menu, 50, {{L"Front", L"", 3001}, {L"Rear", L"Ctrl+R", 3002}, {L"Front", L"", 3001}});
+    make(renamed, 350,
+         {{L"Avant", L"Ctrl+F", 3001}, {L"Rear", L"Ctrl+R", 3002}, {L"Avant", L"Ctrl+F", 3001}});
+    const Pixels before = Read(menu);
+    ASSERT_NE(before.data, Read(renamed).data);
+
+    menu.SetItemText(3001, L"Avant", L"Ctrl+F");
+    menu.SetItemText(3999, L"Nobody", L"");  // no row has it
+    EXPECT_EQ(Read(menu).data, before.data);  // nothing shown before the owner recomposes
+    menu.ResetFont();
+    EXPECT_EQ(Read(menu).data, Read(renamed).data);
+
+    menu.SetItemCheck(3001, 1);
+    std::vector<int> checks;
+    for (const CTDropBoxItem& item : menu.GetItems())
+        checks.push_back(item.check);
+    EXPECT_EQ(checks, (std::vector<int>{1, 0, 0}));
+    menu.DestroyWindow();
+    renamed.DestroyWindow();
+}
+
 TEST_P(DropBox, SubMenusOpenWithoutActivationAndRelayCommandsToTheTopOwner)
 {
     // Sub-menus are declared first, so that they outlive the popups that point at them.
