@@ -1,7 +1,10 @@
 // The full-screen control bar on its own: the time texts, which of play and pause shows and
-// when the front/rear and setting buttons change, what it forwards and reports, and its
-// layered picture brought up to date at once on every change and at every size.
+// when the front/rear, zoom, setting and continuous-play buttons change, what it forwards and
+// reports, and its layered picture brought up to date at once on every change and at every size.
 #include "playback/FullScrControlBox.h"
+
+#include <algorithm>
+#include <functional>
 
 #include "ui/ControlMessages.h"
 #include "ui/LayeredWindow.h"
@@ -53,9 +56,92 @@ protected:
         Pump();
     }
 
+    // What a 36 x 24 panel button at rest shows with `picture` as its normal picture.
+    Pixels Look(const wchar_t* picture)
+    {
+        CTButton reference;
+        EXPECT_TRUE(reference.DPICreateEx(WS_EX_TOOLWINDOW, PopupWindowClass(), L"Reference",
+                                          WS_POPUP, 0, 0, 36, 24, dialog.GetSafeHwnd(),
+                                          nullptr));
+        reference.SetImages(picture, picture, picture);
+        reference.ShowWindow(SW_SHOWNA);
+        Pump();
+        Pixels look = ReadWindow(reference.GetSafeHwnd());
+        reference.DestroyWindow();
+        Pump();
+        return look;
+    }
+    // Clicks the button and takes the pointer off it again; true when the click reached the
+    // notify window.
+    bool ClickCommands(int id)
+    {
+        notify.received.clear();
+        Click(bar.GetButton(id)->GetSafeHwnd(), 18, 12);
+        MoveTo(dialog.GetSafeHwnd(), 20, 20);
+        const auto commands = notify.Commands();
+        return std::find(commands.begin(), commands.end(), WPARAM(id)) != commands.end();
+    }
+
     CDialogStandIn notify;  // the main video window's place
     CFullScrControlBox bar;
 };
+
+// The zoom button starts disabled; EnableSizeBtn changes it at once, shown or hidden, and the
+// next showing keeps it (unlike the front/rear button, the layout does not set it again).
+TEST_F(FullScrControlBoxTest, TheZoomButtonLooksAndAnswersAsEnableSizeBtnLastSaid)
+{
+    const Pixels enabledLook = Look(L"btn_size_normal.png");
+    const Pixels disabledLook = Look(L"btn_size_dis.png");
+    ASSERT_NE(enabledLook.data, disabledLook.data);
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        bool enabled;
+    } steps[] = {
+        {"at creation", [&] { Show(); }, false},
+        {"enabled while shown", [&] { bar.EnableSizeBtn(TRUE); }, true},
+        {"shown again", [&] { Hide(); Show(); }, true},
+        {"disabled while hidden", [&] { Hide(); bar.EnableSizeBtn(FALSE); Show(); }, false},
+        {"enabled while hidden", [&] { Hide(); bar.EnableSizeBtn(TRUE); Show(); }, true},
+    };
+    CTButton& size = *bar.GetButton(ID_BTN_SIZE);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_EQ(size.IsWindowEnabled() != FALSE, step.enabled);
+        EXPECT_TRUE(size.IsWindowVisible());
+        EXPECT_EQ(ReadWindow(size.GetSafeHwnd()).data,
+                  (step.enabled ? enabledLook : disabledLook).data);
+        EXPECT_EQ(ClickCommands(ID_BTN_SIZE), step.enabled);
+    }
+}
+
+// The continuous-play button is on from creation; SetContinuePlay alone turns it on and off.
+// A click is passed on and leaves the look to the owner's answer.
+TEST_F(FullScrControlBoxTest, TheContinuousPlayButtonShowsWhatSetContinuePlaySaid)
+{
+    const Pixels onLook = Look(L"btn_connect_on_normal.png");
+    const Pixels offLook = Look(L"btn_connect_off_normal.png");
+    ASSERT_NE(onLook.data, offLook.data);
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        bool on;
+    } steps[] = {
+        {"at creation", [&] { Show(); }, true},
+        {"clicked", [&] { EXPECT_TRUE(ClickCommands(ID_BTN_VIDEO_CONNECT)); }, true},
+        {"turned off", [&] { bar.SetContinuePlay(FALSE); }, false},
+        {"clicked while off", [&] { EXPECT_TRUE(ClickCommands(ID_BTN_VIDEO_CONNECT)); }, false},
+        {"turned on while hidden", [&] { Hide(); bar.SetContinuePlay(TRUE); Show(); }, true},
+    };
+    CTButton& connect = *bar.GetButton(ID_BTN_VIDEO_CONNECT);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_EQ(connect.GetCheck() != FALSE, step.on);
+        EXPECT_EQ(ReadWindow(connect.GetSafeHwnd()).data, (step.on ? onLook : offLook).data);
+    }
+}
 
 TEST_F(FullScrControlBoxTest, ButtonsShowByTheStateStoredWhileHidden)
 {
