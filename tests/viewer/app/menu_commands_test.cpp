@@ -1,13 +1,16 @@
-// The popup-menu commands of the real dialog: language, speed unit, play type, zoom, the
-// initialise button, the context menus with their lock rule, the playlist's keys and delete.
+// The popup-menu commands of the real dialog: the File and Setting menus' items clicked as the
+// user clicks them, language, speed unit, play type, zoom, the initialise button, the context
+// menus with their lock rule, the playlist's keys and delete.
 #include "DialogFixture.h"
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "card_support.h"
 #include "playback/FileAnalysis.h"
 #include "ui/ControlMessages.h"
+#include "ui/DPIScale.h"
 #include "ui/Settings.h"
 
 namespace fs = std::filesystem;
@@ -109,8 +112,164 @@ protected:
         ASSERT_EQ(State(), STATE_PLAY);
     }
 
+    // Opens a title-bar menu with its button and clicks the item where the menu shows it.
+    void ClickMenuItem(UINT menuButton, UINT item)
+    {
+        POINT at = {-1, -1};
+        OnUi([&] {
+            CTessalyDlg& d = dlg();
+            d.SendMessage(WM_COMMAND, menuButton, 0);
+            CTDropBox& box = menuButton == ID_BTN_FILE ? d.m_boxFile : d.m_boxSetting;
+            ASSERT_TRUE(box.IsWindowVisible()) << menuButton;
+            for (const CTDropBoxItem& row : box.GetItems())
+                if (row.id == item) {
+                    at = {g_DPIScale.Scale((row.rect.left + row.rect.right) / 2),
+                          g_DPIScale.Scale((row.rect.top + row.rect.bottom) / 2)};
+                    ::ClientToScreen(box.m_hWnd, &at);
+                }
+        });
+        ASSERT_GE(at.x, 0) << "item " << item << " is in the menu";
+        apptest::pt::InjectClick(at.x, at.y);
+    }
+    // Waits on the test's thread until `held` holds (at most 10 s).
+    static bool Eventually(const std::function<bool()>& held)
+    {
+        for (int waited = 0; waited < 10000; waited += 10) {
+            if (held())
+                return true;
+            Sleep(10);
+        }
+        return held();
+    }
+    // A top-level window of the dialog's thread with this title, else null.
+    HWND WindowOfDialogThread(const wchar_t* title)
+    {
+        HWND found = FindWindowW(nullptr, title);
+        return found && IsWindowVisible(found) &&
+                       GetWindowThreadProcessId(found, nullptr) ==
+                           GetWindowThreadProcessId(hwnd(), nullptr)
+                   ? found
+                   : nullptr;
+    }
+
     fs::path m_settings;
 };
+
+// The File and Setting menus' items, each clicked in its open menu on a card while the dialog
+// runs: the menu closes and the item does what it names.
+TEST_F(MenuTest, FileAndSettingItemsCloseTheirMenuAndAct)
+{
+    Start();
+    namespace pt = apptest::pt;
+    const fs::path card = fs::path(TempDir()) / "card";
+    // The card's settings program, made to leave a mark where it runs (its own folder).
+    fs::path program;
+    for (const fs::directory_entry& entry : fs::directory_iterator(card / "setting"))
+        if (entry.is_regular_file() &&
+            (entry.status().permissions() & fs::perms::owner_exec) != fs::perms::none)
+            program = entry.path();
+    ASSERT_FALSE(program.empty()) << "mkcard's settings program";
+    cardtest::WriteFile(program, "#!/bin/sh\necho ran > ran.txt\n");
+    fs::permissions(program, fs::perms::owner_all);
+    // A recording from outside the card, for File > Open.
+    const fs::path avi = fs::path(TempDir()) / "files" / "Rec_0001.avi";
+    fs::create_directories(avi.parent_path());
+    fs::copy(fs::path(apptest::FixturesDir()) / "avi" / "Rec_0001.avi", avi);
+    const fs::path saved = fs::path(TempDir()) / "saved.mp4";
+    std::wstring playing;
+    HWND info = nullptr;
+    auto hasRow = [&](const std::wstring& title) {
+        bool found = false;
+        OnUi([&] {
+            for (int i = 0; i < dlg().m_listPlay.GetItemCount(); ++i)
+                found = found || dlg().m_listPlay.GetItem(i).title == title;
+        });
+        return found;
+    };
+
+    struct Case {
+        const char* what;
+        UINT menu;
+        UINT item;
+        std::function<void()> arrange;  // before the click
+        std::function<bool()> shown;    // what the user sees once the item has acted
+        std::function<void()> check;    // afterwards
+    };
+    const Case cases[] = {
+        {"Setting > Dash Cam Info: the card's device record, modally", ID_BTN_SETTING_MENU,
+         ID_BOX_SETTING_VIEW, nullptr,
+         [&] { return (info = WindowOfDialogThread(L"Dash Cam Info")) != nullptr; },
+         [&] {
+             wchar_t model[64] = {};
+             GetWindowTextW(GetDlgItem(info, 1015), model, 64);
+             EXPECT_STREQ(model, L"Q914");
+             PostMessageW(info, WM_COMMAND, IDOK, 0);
+             EXPECT_TRUE(Eventually([&] { return !IsWindow(info); }));
+         }},
+        {"Setting > Dash Cam Settings: the card's own program runs", ID_BTN_SETTING_MENU,
+         ID_BOX_SETTING_DASHCAM, [&] { pt::ClearShownMessageBoxes(); },
+         [&] { return fs::exists(program.parent_path() / "ran.txt"); },
+         [&] { EXPECT_TRUE(pt::ShownMessageBoxes().empty()); }},
+        {"File > Save As: the open recording is copied where the user chose", ID_BTN_FILE,
+         ID_BTN_FILE_OTHER_SAVE,
+         [&] {
+             // Paused, so that it is still the one in the player whatever the test's pace.
+             OpenFirst();
+             Command(ID_BTN_PAUSE);
+             OnUi([&] { playing = dlg().m_strPlayingTitle; });
+             pt::ClearShownFileDialogs();
+             pt::AnswerFileDialogs({{true, {platform::ToWindowsPath(saved.string())}}});
+         },
+         [&] {
+             // Asked on the dialog's thread: after the command, not in the middle of the copy.
+             bool copied = false;
+             OnUi([&] {
+                 const fs::path from = card / "cont_rec" / (platform::WideToAnsi(playing) + ".mp4");
+                 copied = fs::exists(saved) && fs::file_size(saved) == fs::file_size(from);
+             });
+             return copied;
+         },
+         [&] {
+             ASSERT_EQ(pt::ShownFileDialogs().size(), 1u);
+             EXPECT_TRUE(pt::ShownFileDialogs()[0].save);
+             EXPECT_EQ(pt::ShownFileDialogs()[0].fileName, playing);
+             EXPECT_EQ(
+                 cardtest::ReadFile(saved),
+                 cardtest::ReadFile(card / "cont_rec" / (platform::WideToAnsi(playing) + ".mp4")));
+             EXPECT_EQ(State(), STATE_PAUSE);
+         }},
+        {"File > Open: the chosen recording joins the list", ID_BTN_FILE, ID_BTN_FILE_OPEN,
+         [&] {
+             pt::ClearShownFileDialogs();
+             pt::AnswerFileDialogs({{true, {platform::ToWindowsPath(avi.string())}}});
+         },
+         [&] { return hasRow(L"REC_0001"); },
+         [&] {
+             ASSERT_EQ(pt::ShownFileDialogs().size(), 1u);
+             EXPECT_FALSE(pt::ShownFileDialogs()[0].save);
+             EXPECT_TRUE(pt::ShownFileDialogs()[0].flags & OFN_ALLOWMULTISELECT);
+             EXPECT_TRUE(hasRow(playing)) << "the card's recordings stay listed";
+             EXPECT_EQ(State(), STATE_PAUSE) << "the open recording stays as it was";
+         }},
+        {"File > Exit: the dialog closes, a recording open", ID_BTN_FILE, ID_BTN_FILE_CLOSE,
+         nullptr, [&] { return !IsWindow(hwnd()); }, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.arrange)
+            c.arrange();
+        ClickMenuItem(c.menu, c.item);
+        ASSERT_TRUE(Eventually(c.shown));
+        if (IsWindow(hwnd()))
+            OnUi([&] {
+                EXPECT_FALSE(dlg().m_boxFile.IsWindowVisible());
+                EXPECT_FALSE(dlg().m_boxSetting.IsWindowVisible());
+            });
+        if (c.check)
+            c.check();
+    }
+    EXPECT_GE(CloseDialog(), 0) << "DoModal returned";
+}
 
 TEST_F(MenuTest, LanguageSwitchChecksSavesAndWritesTheRegistryOnlyOnAChange)
 {
