@@ -453,6 +453,7 @@ TEST_F(PlayTest, AutoContinuePlaysOnFromRecordingToRecording)
     // Each recording ends on its own: the graph's end reaches the dialog as WM_VIDEO_END and
     // the list steps on. A missing end leaves the loop at its bound with fewer titles.
     std::vector<std::wstring> played;
+    int stopped = 0;  // samples in a row that found the player stopped
     for (int i = 0; i < 200; ++i) {
         std::wstring title;
         int state = STATE_STOP;
@@ -463,7 +464,8 @@ TEST_F(PlayTest, AutoContinuePlaysOnFromRecordingToRecording)
         });
         if (!title.empty() && (played.empty() || played.back() != title))
             played.push_back(title);
-        if (state == STATE_STOP || played.size() > 3)
+        stopped = state == STATE_STOP ? stopped + 1 : 0;
+        if (stopped >= 3 || played.size() > 3)
             break;
         Pump(200);
     }
@@ -471,11 +473,55 @@ TEST_F(PlayTest, AutoContinuePlaysOnFromRecordingToRecording)
     EXPECT_EQ(played[0], L"REC_2026_05_14_08_30_00_F");
     EXPECT_EQ(played[1], L"REC_2026_05_14_08_31_00_F");
     EXPECT_EQ(played[2], L"REC_2026_05_14_08_32_00_F");
-    // After the last row the list either wraps to its first recording or playback stops.
-    if (played.size() > 3)
-        EXPECT_EQ(played[3], played[0]);
-    else
-        EXPECT_EQ(State(), STATE_STOP);
+    // The end of the last row moves on as the Next button does: the list wraps, and the first
+    // recording plays again.
+    ASSERT_EQ(played.size(), 4u) << "playback went on after the last row";
+    EXPECT_EQ(played[3], played[0]);
+    EXPECT_EQ(State(), STATE_PLAY);
+}
+
+// The end of a recording in full screen where continuous play cannot or must not go on: the
+// only recording of its list with continuous play on, or any with it off.
+TEST_F(PlayTest, EndOfPlayWithoutANextRecordingStopsAndFullScreenFollows)
+{
+    StartOnCard();
+    const struct {
+        const char* what;
+        bool onlyRow;
+        int autoContinue;
+        int mode;  // the window mode after the end
+    } cases[] = {
+        {"continuous play off, recordings after it", false, 0, WINDOW_MODE_FULLSCREEN},
+        {"the list's only recording, continuous play on", true, 1, WINDOW_MODE_NORMAL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring title = L"REC_2026_05_14_08_30_00_F";
+        OnUi([&] {
+            CTessalyDlg& d = dlg();
+            d.m_bAutoContinue = c.autoContinue;
+            if (c.onlyRow) {
+                d.m_listPlay.DeleteAllItems();
+                const RecFileInfo& info = d.m_pShownMap->at(title);
+                d.m_listPlay.AddItem(title, 0, info.m_strPath, info.m_nSize, info.m_nChannel);
+                d.m_listPlay.UpdateScroll();
+            }
+            d.m_listPlay.SetSelectedItem(title);
+        });
+        Command(ID_BTN_PLAY_FORCE);
+        ASSERT_EQ(State(), STATE_PLAY);
+        OnUi([&] { dlg().ToggleFullScreen(); });
+        OnUi([&] { ASSERT_EQ(dlg().m_nWindowMode, WINDOW_MODE_FULLSCREEN); });
+        // The recording ends on its own (three seconds).
+        EXPECT_TRUE(WaitUntil([&] { return dlg().m_VideoMgr.GetState() == STATE_STOP; }, 20000));
+        Pump(300);
+        OnUi([&] {
+            EXPECT_EQ(dlg().m_VideoMgr.GetState(), STATE_STOP) << "nothing else started";
+            EXPECT_EQ(dlg().m_nWindowMode, c.mode);
+        });
+        if (c.mode == WINDOW_MODE_FULLSCREEN)
+            OnUi([&] { dlg().ToggleFullScreen(); });
+    }
 }
 
 }  // namespace
