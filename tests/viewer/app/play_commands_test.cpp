@@ -359,11 +359,18 @@ TEST_F(PlayTest, NextAndPreviousStepTheListAndAreGuardedAgainstRepeats)
     EXPECT_EQ(State(), STATE_PLAY);
     // A second next within the second is dropped (when opening took less than that).
     Command(ID_BTN_NEXT);
+    std::wstring second;
+    OnUi([&] { second = dlg().m_strPlayingTitle; });
     if (GetTickCount() - start < 900)
-        OnUi([&] { EXPECT_EQ(dlg().m_strPlayingTitle, next); });
-    // Previous is another command: it passes.
+        EXPECT_EQ(second, next);
+    // Previous is another command: it passes, back to the first recording when the second
+    // next was dropped (a slow machine may have let it through).
     Command(ID_BTN_PRE);
-    OnUi([&] { EXPECT_EQ(dlg().m_strPlayingTitle, playing); });
+    OnUi([&] {
+        EXPECT_NE(dlg().m_strPlayingTitle, second);
+        if (second == next)
+            EXPECT_EQ(dlg().m_strPlayingTitle, playing);
+    });
 }
 
 TEST_F(PlayTest, ReopeningShowsTheFirstPositionAtOnce)
