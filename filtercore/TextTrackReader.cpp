@@ -58,6 +58,12 @@ public:
         struct stat status;
         if (fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode))
             return false;
+        // A regular file reads the same without the flag, except where reads are handed to
+        // the kernel together: with it, a file system that cannot read without waiting may
+        // answer each of them "try again" instead of reading.
+        const int statusFlags = fcntl(m_fd, F_GETFL);
+        if (statusFlags >= 0)
+            fcntl(m_fd, F_SETFL, statusFlags & ~O_NONBLOCK);
         unsigned char* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));
         if (!buffer)
             return false;
