@@ -520,6 +520,50 @@ TEST_F(Engine, AnOwnerThatOpensTheNextRecordingAtTheEndKeepsIt)
     EXPECT_EQ(engine.GetDuration(), 2);
 }
 
+// A completed pause reported by the graph repaints both pictures, each into the window that
+// shows it, but only while the engine plays; paused or stopped the pictures are left alone.
+TEST_F(Engine, APauseReportWhilePlayingRepaintsBothPicturesAndOtherwiseNothing)
+{
+    ASSERT_TRUE(Open(folder.Pair(EngineFixture("pair10/" + std::string(kFrontName)),
+                                 EngineFixture("pair10/" + std::string(kRearName)))));
+    CFakeVideoRenderer* front = FakeOf(engine.GetVideoRenderer(FALSE));
+    CFakeVideoRenderer* rear = FakeOf(engine.GetVideoRenderer(TRUE));
+    if (!front || !rear)
+        GTEST_SKIP() << "needs renderers that tell what they repainted";
+    ComPtr<IMediaEventSink> sink;
+    ASSERT_TRUE(SUCCEEDED(Graph().As(&sink)));
+
+    using Windows = std::vector<HWND>;
+    struct Case {
+        const char* name;
+        std::function<void()> enter;
+        Windows front, rear;  // the windows each renderer repainted
+    };
+    const Case cases[] = {
+        {"playing", [&] { engine.Play(); }, {windows.main}, {windows.sub}},
+        {"playing, swapped", [&] { engine.SetReverseMode(TRUE); }, {windows.sub},
+         {windows.main}},
+        {"paused", [&] { engine.Pause(); }, {}, {}},
+        {"stopped", [&] { engine.Stop(); }, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.enter();
+        // What the graph reported on its own is handled first.
+        windows.PumpUntil([] { return false; }, 100);
+        front->ClearRepaints();
+        rear->ClearRepaints();
+        const int handled = windows.Count(WM_VIDEO_GRAPHNOTIFY);
+        ASSERT_EQ(sink->Notify(EC_PAUSED, 0, 0), S_OK);
+        ASSERT_TRUE(windows.PumpUntil(
+            [&] { return windows.Count(WM_VIDEO_GRAPHNOTIFY) > handled; }));
+        EXPECT_EQ(front->Repaints(), c.front);
+        EXPECT_EQ(rear->Repaints(), c.rear);
+    }
+    EXPECT_EQ(engine.GetState(), STATE_STOP);
+    EXPECT_EQ(engine.GetDuration(), 10);  // no pause report closed the graph
+}
+
 // ---------------------------------------------------------------------------------------------
 // The view
 
