@@ -166,6 +166,10 @@ TEST_F(PlayTest, PlaysFromTheListAndFollowsTheTransport)
         EXPECT_TRUE(d.m_sliderSeek.IsWindowEnabled());
         EXPECT_TRUE(d.m_btnSize.IsWindowEnabled());
         EXPECT_FALSE(d.m_btnScrSetting.IsWindowEnabled());  // MP4
+        // The full-screen bar's twins say the same.
+        CFullScrControlBox& bar = d.m_wndVideoMain.GetControlBox();
+        EXPECT_TRUE(bar.GetButton(ID_BTN_SIZE)->IsWindowEnabled());
+        EXPECT_FALSE(bar.GetButton(ID_BTN_SETTING)->IsWindowEnabled());
     });
 
     Command(ID_BTN_PAUSE);
@@ -190,6 +194,7 @@ TEST_F(PlayTest, PlaysFromTheListAndFollowsTheTransport)
         EXPECT_EQ(d.m_numSpeed.GetNumber(), -1);
         EXPECT_FALSE(d.m_sliderSeek.IsWindowEnabled());
         EXPECT_FALSE(d.m_btnSize.IsWindowEnabled());
+        EXPECT_FALSE(d.m_wndVideoMain.GetControlBox().GetButton(ID_BTN_SIZE)->IsWindowEnabled());
         EXPECT_EQ(Text(d.m_lblPlayTime), L"00:00:00 /");
         EXPECT_TRUE(d.m_listPlay.GetPlayingTitle().empty());
     });
@@ -306,14 +311,19 @@ TEST_F(PlayTest, SpeedsVolumeAndTheRateIndexOutsideTheTable)
     }
     Slider(1203, -5);
     OnUi([&] { EXPECT_EQ(dlg().m_btnVolume.GetLevel(), 5); });
-    // Auto-continue toggles with its button's check.
-    Command(1111);
-    OnUi([&] {
-        EXPECT_EQ(dlg().m_bAutoContinue, 0);
-        EXPECT_FALSE(dlg().m_btnVideoConnect.GetCheck());
-    });
-    Command(1111);
-    OnUi([&] { EXPECT_EQ(dlg().m_bAutoContinue, 1); });
+    // Auto-continue toggles with its button's check and the full-screen bar's.
+    for (int on : {0, 1}) {
+        Command(1111);
+        OnUi([&] {
+            CTessalyDlg& d = dlg();
+            EXPECT_EQ(d.m_bAutoContinue, on);
+            EXPECT_EQ(d.m_btnVideoConnect.GetCheck() != FALSE, on != 0);
+            EXPECT_EQ(d.m_wndVideoMain.GetControlBox()
+                              .GetButton(ID_BTN_VIDEO_CONNECT)
+                              ->GetCheck() != FALSE,
+                      on != 0);
+        });
+    }
 }
 
 TEST_F(PlayTest, ToolButtonsOpenOnePanelAtATime)
