@@ -1,4 +1,4 @@
-// ShellExecuteW: an executable file runs, any other file goes to xdg-open.
+// ShellExecuteW: an executable file runs, any other file or a web address goes to xdg-open.
 #include <errno.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -48,6 +48,21 @@ std::vector<std::string> SplitParameters(const std::wstring& text)
     if (any)
         arguments.push_back(WideToAnsi(current));
     return arguments;
+}
+
+// An address such as "https://host/page" or "mailto:someone": a scheme of two or more letters,
+// digits, '+', '-' or '.', starting with a letter, then ':'. A drive letter ("E:") is one
+// character, so no path is taken for an address.
+bool IsAddress(const WCHAR* text)
+{
+    auto letter = [](WCHAR c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); };
+    if (!letter(text[0]))
+        return false;
+    size_t i = 1;
+    while (letter(text[i]) || (text[i] >= L'0' && text[i] <= L'9') || text[i] == L'+' ||
+           text[i] == L'-' || text[i] == L'.')
+        ++i;
+    return i >= 2 && text[i] == L':';
 }
 
 std::string Folder(const std::string& path)
@@ -111,6 +126,21 @@ HINSTANCE ShellExecuteW(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LP
         return Code(SE_ERR_NOASSOC);
     if (!file || !*file)
         return Code(SE_ERR_FNF);
+    if (IsAddress(file)) {
+        // The desktop's opener takes the address as it stands (the user's web browser for a
+        // web page); it runs in the given folder, else in the current one.
+        std::string folder = ".";
+        if (directory && *directory) {
+            folder = platform::ToNativePath(directory);
+            struct stat dir;
+            if (folder.empty() || stat(folder.c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode))
+                return Code(SE_ERR_PNF);
+        }
+        std::string opener = FindOnPath("xdg-open");
+        if (opener.empty() || Start(opener, {platform::WideToAnsi(file)}, folder) != 0)
+            return Code(SE_ERR_NOASSOC);
+        return Code(42);
+    }
     std::string native = platform::ToNativePath(file);
     struct stat st;
     if (native.empty() || stat(native.c_str(), &st) != 0) {

@@ -118,12 +118,13 @@ PLATFORM_API void DragFinish(HDROP drop);
 #define SE_ERR_OOM 8
 #define SE_ERR_NOASSOC 31
 
-// Verb null or "open"; `file` a Windows path. A file that the user may execute is started
-// (with the parameters split at blanks, double quotes grouping) in the given folder, else in
-// the file's own folder; any other file is handed to xdg-open. The started program runs on its
+// Verb null or "open"; `file` a Windows path or an address ("https://...", "mailto:..."). A file
+// that the user may execute is started (with the parameters split at blanks, double quotes
+// grouping) in the given folder, else in the file's own folder; any other file, and an address
+// as it stands, is handed to xdg-open. The started program runs on its
 // own: nothing waits for it. Returns a value above 32 on success, else SE_ERR_FNF (no such
-// file), SE_ERR_PNF (no such folder), SE_ERR_NOASSOC (a file that cannot be executed and no
-// xdg-open to hand it to, or another verb), SE_ERR_ACCESSDENIED or SE_ERR_OOM.
+// file), SE_ERR_PNF (no such folder), SE_ERR_NOASSOC (a file that cannot be executed or an
+// address, and no xdg-open to hand it to, or another verb), SE_ERR_ACCESSDENIED or SE_ERR_OOM.
 PLATFORM_API HINSTANCE ShellExecuteW(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
                                      LPCWSTR directory, INT show);
 

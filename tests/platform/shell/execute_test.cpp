@@ -89,6 +89,38 @@ TEST_F(ShellExecute, OtherFilesGoToTheOpener)
     EXPECT_EQ(WaitForFile(record), (m_card / "manual.pdf").string() + "\n");
 }
 
+TEST_F(ShellExecute, AnAddressGoesToTheOpenerAsItStands)
+{
+    const wchar_t* site = L"https://www.kestrovan.com/";
+    // Without an opener nothing can show the page.
+    EXPECT_EQ(Result(ShellExecuteW(nullptr, L"open", site, nullptr, nullptr, SW_SHOWNORMAL)),
+              INT_PTR(SE_ERR_NOASSOC));
+
+    fs::path record = m_bin / "opened.txt";
+    WriteScript(m_bin / "xdg-open", "echo \"$@\" > \"" + record.string() + ".tmp\"; /bin/mv \"" +
+                                        record.string() + ".tmp\" \"" + record.string() + "\"\n");
+    const struct {
+        const wchar_t* address;
+        const char* handed;
+    } cases[] = {
+        {site, "https://www.kestrovan.com/"},
+        {L"mailto:service@kestrovan.com", "mailto:service@kestrovan.com"},
+        {L"http://host/a page?q=1&r=2", "http://host/a page?q=1&r=2"},
+    };
+    for (const auto& c : cases) {
+        fs::remove(record);
+        EXPECT_GT(Result(ShellExecuteW(nullptr, L"open", c.address, nullptr, nullptr,
+                                       SW_SHOWNORMAL)),
+                  32)
+            << c.handed;
+        EXPECT_EQ(WaitForFile(record), std::string(c.handed) + "\n");
+    }
+    // A drive letter is no scheme: a file missing on a card is still a missing file.
+    EXPECT_EQ(Result(ShellExecuteW(nullptr, L"open", (m_root + L"site.url").c_str(), nullptr,
+                                   nullptr, SW_SHOW)),
+              INT_PTR(SE_ERR_FNF));
+}
+
 TEST_F(ShellExecute, FailuresGiveTheirCodes)
 {
     std::ofstream(m_card / "file.txt") << "x";
