@@ -50,24 +50,21 @@ void CTessalyDlg::DrawMapTrack(const std::wstring& title)
 
 void CTessalyDlg::UpdateMapArea(BOOL newRecording)
 {
-    const BOOL subVisible = m_wndVideoSub.m_hWnd && m_wndVideoSub.IsWindowVisible();
-    auto showPlaceholder = [this]() {
-        m_btnMapEmpty.MoveWindow(m_rcMap.left, m_rcMap.top, m_rcMap.right - m_rcMap.left,
-                                 m_rcMap.bottom - m_rcMap.top,
-                                 TRUE);
-        m_btnMapEmpty.ShowWindow(SW_SHOW);
-        // The map rectangle lies under the rear view: while that plays, the placeholder waits
-        // behind it instead of covering the picture.
-        if (m_wndVideoSub.m_hWnd && m_wndVideoSub.IsWindowVisible())
-            m_btnMapEmpty.SetWindowPos(&m_wndVideoSub, 0, 0, 0, 0,
-                                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    };
-    if (m_bFirstGpsInvalid == 1 && subVisible) {
+    // With the rear view in the right column the map area is folded away. Its rectangle lies
+    // over the lower part of the rear picture and over the strip beneath it (the "Map" label
+    // and the map switch), so the placeholder shrinks to nothing there, as when the rear view
+    // comes back; the map switch places it again.
+    if (m_wndVideoSub.m_hWnd && m_wndVideoSub.IsWindowVisible()) {
         MoveMapPage(FALSE);
         m_btnMapEmpty.MoveWindow(0, 0, 0, 0, TRUE);
         return;
     }
-    if (m_bFirstGpsInvalid == 1 || subVisible || !newRecording) {
+    auto showPlaceholder = [this]() {
+        m_btnMapEmpty.MoveWindow(m_rcMap.left, m_rcMap.top, m_rcMap.right - m_rcMap.left,
+                                 m_rcMap.bottom - m_rcMap.top, TRUE);
+        m_btnMapEmpty.ShowWindow(SW_SHOW);
+    };
+    if (m_bFirstGpsInvalid == 1 || !newRecording) {
         MoveMapPage(FALSE);
         showPlaceholder();
         return;

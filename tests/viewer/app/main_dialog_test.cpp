@@ -55,6 +55,12 @@ protected:
     }
 };
 
+std::string Str(const RECT& r)
+{
+    return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ")-(" +
+           std::to_string(r.right) + ", " + std::to_string(r.bottom) + ")";
+}
+
 std::wstring Text(const char* key)
 {
     std::string k(key);
@@ -396,6 +402,60 @@ TEST_F(MainDialogTest, TheMapSwitchFoldsTheRearViewAwayAndBack)
     OnUi([&] { subVisible = dlg().m_wndVideoSub.IsWindowVisible(); });
     EXPECT_TRUE(subVisible);
     EXPECT_EQ(ChildRect(ID_BTN_FOLDN).top, 355);
+}
+
+TEST_F(MainDialogTest, WhileTheRearViewPlaysTheStripBelowItShowsTheMapLabelAndSwitch)
+{
+    UseCard("card");
+    StartDialog();
+    BOOL played = FALSE;
+    OnUi([&] { played = dlg().VideoPlay(TRUE); });
+    ASSERT_TRUE(played);
+    HWND label = nullptr, fold = nullptr, placeholder = nullptr, sub = nullptr;
+    RECT column = ChildRect(ID_VIDEO_SUB);
+    column.bottom += 37;  // the strip beneath the rear view
+    OnUi([&] {
+        label = dlg().m_lblMap.m_hWnd;
+        fold = dlg().m_btnFolDn.m_hWnd;
+        placeholder = dlg().m_btnMapEmpty.m_hWnd;
+        sub = dlg().m_wndVideoSub.m_hWnd;
+    });
+    // From the opening on, through the first valid fix the progress shows (the recording's
+    // first fixes are not valid yet; the map area is placed anew at each), nothing of the map
+    // area lies over the rear picture or the strip beneath it.
+    int covered = 0;
+    RECT where = {0, 0, 0, 0};
+    ASSERT_TRUE(WaitUntil([&] {
+        RECT area, overlap;
+        ::GetWindowRect(placeholder, &area);
+        if (::IsWindowVisible(placeholder) && IntersectRect(&overlap, &area, &column)) {
+            ++covered;
+            where = area;
+        }
+        return dlg().m_VideoMgr.GetState() == STATE_PLAY && dlg().m_bFirstGpsInvalid == 0 &&
+               dlg().m_nShownPosition >= 2;  // seconds
+    }));
+    EXPECT_EQ(covered, 0) << "the map placeholder lay at " << Str(where);
+    ASSERT_TRUE(IsWindowVisible(sub));
+    SaveShot("main_dialog_playing_rear_view.png");
+    // What the screen shows there is the label and the switch themselves.
+    for (HWND control : {label, fold}) {
+        RECT r;
+        GetWindowRect(control, &r);
+        const Pixels own = apptest::ReadWindow(control);
+        const Pixels shown = ReadScreen(&r);
+        ASSERT_EQ(own.size.cx, shown.size.cx);
+        int differing = 0;
+        for (int y = 0; y < own.size.cy; ++y)
+            for (int x = 0; x < own.size.cx; ++x)
+                differing += own.At(x, y) != shown.At(x, y);
+        EXPECT_EQ(differing, 0) << "control " << GetDlgCtrlID(control) << " at " << Str(r);
+    }
+    // The label's text is the map's, drawn in its light colour on the dark strip.
+    const RECT labelRect = ChildRect(ID_STATIC_MAP);
+    EXPECT_EQ(ChildText(ID_STATIC_MAP), Text("IDS_STRING_K_020"));
+    EXPECT_GT(ReadScreen(&labelRect).CountDiffering({0, 0, 60, 15}, 0x000000, 100), 10);
+    CloseDialog();
 }
 
 // ---------------------------------------------------------------------------------------------
