@@ -96,6 +96,10 @@ protected:
 
     // The running dialog (only between StartDialog and CloseDialog; touch it only in OnUi).
     CTessalyDlg& dlg() { return *m_pDialog; }
+    // The dialog object as soon as its thread has made it, before DoModal (null until then),
+    // for a test that watches the start-up while the dialog's thread cannot answer OnUi: only
+    // what another thread may read (window handles, label texts under their lock).
+    CTessalyDlg* StartingDialog() const { return m_hRunner.load() ? m_pDialog : nullptr; }
     // The dialog's window, from WaitDialogStarted on (any thread may use the handle).
     HWND hwnd() const { return m_hDialogWnd.load(); }
 
