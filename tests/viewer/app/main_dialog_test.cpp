@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -658,6 +659,207 @@ TEST_F(MainDialogTest, MinimiseFullScreenAndBack)
     RECT expected = {};
     OnUi([&] { expected = dlg().m_rcVideo; });
     EXPECT_TRUE(EqualRect(&video2, &expected));
+}
+
+TEST_F(MainDialogTest, InFullScreenThePanelsOpenAboveTheControlBarAndTheMenuAtTheClick)
+{
+    UseCard("card");
+    StartDialog();
+    BOOL played = FALSE;
+    OnUi([&] { played = dlg().VideoPlay(TRUE); });
+    ASSERT_TRUE(played);
+    HWND bar = nullptr, context = nullptr;
+    OnUi([&] {
+        bar = dlg().m_wndVideoMain.GetControlBox().m_hWnd;
+        context = dlg().m_wndVideoMain.GetContextMenu().m_hWnd;
+        dlg().SendMessage(WM_COMMAND, ID_BTN_EXPAND, 0);
+    });
+    ASSERT_TRUE(WaitUntil([&] {
+        return dlg().m_nWindowMode == WINDOW_MODE_FULLSCREEN && ::IsWindowVisible(bar);
+    }));
+    auto screenRect = [](HWND window) {
+        RECT r = {0, 0, 0, 0};
+        ::GetWindowRect(window, &r);
+        return r;
+    };
+    const RECT r = screenRect(bar);
+
+    // Each panel opens from the bar's own button, its bottom edge on the bar's button row (36
+    // units into the bar), left of the button by a part of the panel's width.
+    struct Case {
+        const char* name;
+        int command;  // the bar's button clicked, or a command the bar passes on
+        bool zoomed;
+        int left, top;  // expected, relative to the bar
+        int width, height;
+    };
+    const Case cases[] = {
+        {"screen size", ID_BTN_SIZE, false, 551 - 67 / 4, 36 - 102, 67, 102},
+        {"volume", ID_BTN_VOLUME, false, 623 + 6 - 43 / 4, 36 - 116, 43, 116},
+        {"screen size, zoomed", ID_BTN_SIZE, true, 551 - 100 / 4, 36 - 123, 100, 123},
+        {"brightness and speed", ID_BTN_SETTING, false, 551 + 16 - 151 / 2, 36 - 150, 151, 150},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND panel = nullptr, button = nullptr;
+        OnUi([&] {
+            if (c.zoomed)
+                dlg().SendMessage(WM_COMMAND, ID_BOX_SCRSIZE_20, 0);
+            CTButton* own = dlg().m_wndVideoMain.GetControlBox().GetButton(c.command);
+            button = own && own->IsWindowVisible() ? own->m_hWnd : nullptr;
+            panel = c.command == ID_BTN_VOLUME ? dlg().m_boxVol.m_hWnd
+                    : c.command == ID_BTN_SETTING ? dlg().m_boxBriSpd.m_hWnd
+                    : c.zoomed                    ? dlg().m_boxScrSize02.m_hWnd
+                                                  : dlg().m_boxScrSize.m_hWnd;
+        });
+        if (button) {
+            const RECT b = screenRect(button);
+            apptest::pt::InjectClick((b.left + b.right) / 2, (b.top + b.bottom) / 2);
+            EXPECT_EQ(r.top + 36, b.top);
+        } else {
+            // The screen-settings button shares the zoom button's place and stays hidden in the
+            // bar; its command comes the bar's way through the video window.
+            OnUi([&] { dlg().m_wndVideoMain.SendMessage(WM_COMMAND, c.command, 0); });
+        }
+        ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(panel) != FALSE; }, 5000));
+        const RECT p = screenRect(panel);
+        EXPECT_EQ(p.left, r.left + c.left);
+        EXPECT_EQ(p.top, r.top + c.top);
+        EXPECT_EQ(p.right - p.left, c.width);
+        EXPECT_EQ(p.bottom, r.top + 36) << "the panel stands on the bar's button row";
+        if (c.command == ID_BTN_VOLUME)
+            SaveShot("main_dialog_fullscreen_popup.png");
+        OnUi([&] { dlg().HidePopups(); });
+    }
+
+    // The picture's own menu opens where the right button was let go.
+    apptest::pt::InjectClick(300, 240, apptest::pt::MouseButton::Right);
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(context) != FALSE; }, 5000));
+    const RECT m = screenRect(context);
+    EXPECT_EQ(m.left, 300);
+    EXPECT_EQ(m.top, 240);
+    EXPECT_EQ(m.right - m.left, 256);
+    EXPECT_EQ(m.bottom - m.top, 78);
+    OnUi([&] { dlg().m_wndVideoMain.HideContextMenu(); });
+    OnUi([&] { dlg().ToggleFullScreen(); });
+}
+
+TEST_F(MainDialogTest, TheWindowIsDraggedByItsFreeSpotsAndSizedByTheGrip)
+{
+    StartDialog();
+    OnUi([&] { dlg().SetForegroundWindow(); });
+    auto windowRect = [&] {
+        RECT r;
+        GetWindowRect(hwnd(), &r);
+        return r;
+    };
+    // A press, a first move that starts the drag, the drag itself and the release (screen).
+    auto drag = [&](POINT from, int dx, int dy) {
+        apptest::pt::InjectMouseButton(from.x, from.y, apptest::pt::MouseButton::Left, true);
+        apptest::pt::InjectMouseMove(from.x + 1, from.y + 1);
+        apptest::pt::InjectMouseMove(from.x + 1 + dx, from.y + 1 + dy);
+        apptest::pt::InjectMouseButton(from.x + 1 + dx, from.y + 1 + dy,
+                                       apptest::pt::MouseButton::Left, false);
+    };
+    auto centre = [&](int id) {
+        const RECT c = ChildRect(id);
+        return POINT{(c.left + c.right) / 2, (c.top + c.bottom) / 2};
+    };
+
+    // Any spot the controls leave free, and the controls that pass the mouse on to the dialog:
+    // the title bar right of the menus, the idle video picture, a channel label, the G-sensor
+    // graph.
+    struct Spot {
+        const char* name;
+        POINT client;
+    };
+    const Spot spots[] = {
+        {"title bar", {600, 40}},
+        {"video window", centre(ID_VIDEO_MAIN)},
+        {"channel label", centre(ID_STATIC_FRONT)},
+        {"G-sensor graph", centre(ID_GPSVIEWER)},
+    };
+    for (const Spot& s : spots) {
+        SCOPED_TRACE(s.name);
+        const RECT before = windowRect();
+        drag({before.left + s.client.x, before.top + s.client.y}, 40, 25);
+        ASSERT_TRUE(WaitUntil([&] { return windowRect().left != before.left; }, 5000));
+        RECT expected = before;
+        OffsetRect(&expected, 40, 25);
+        EXPECT_EQ(Str(windowRect()), Str(expected));
+    }
+
+    // The size grip, the bottom-right corner: the window grows with the mouse and the layout
+    // follows the new size.
+    const RECT close = ChildRect(ID_BTN_CLOSE), list = ChildRect(ID_LIST_PLAY),
+               video = ChildRect(ID_VIDEO_MAIN), play = ChildRect(ID_BTN_PLAY);
+    RECT before = windowRect();
+    const POINT grip = {before.right - 5, before.bottom - 5};
+    ASSERT_EQ(WindowFromPoint(grip), hwnd()) << "the grip is the dialog's own";
+    drag(grip, 60, 40);
+    ASSERT_TRUE(WaitUntil([&] { return ChildRect(ID_BTN_CLOSE).left != close.left; }, 5000));
+    RECT sized = windowRect();
+    EXPECT_EQ(sized.left, before.left);
+    EXPECT_EQ(sized.top, before.top);
+    EXPECT_EQ(sized.right - sized.left, 965 + 60);
+    EXPECT_EQ(sized.bottom - sized.top, 711 + 40);
+    EXPECT_EQ(ChildRect(ID_BTN_CLOSE).left, close.left + 60);
+    EXPECT_EQ(ChildRect(ID_LIST_PLAY).bottom, list.bottom + 40);
+    EXPECT_EQ(ChildRect(ID_VIDEO_MAIN).right, video.right + 60);
+    EXPECT_EQ(ChildRect(ID_BTN_PLAY).left, play.left + 30);
+    SaveShot("main_dialog_sized_by_grip.png");
+
+    // Smaller than the design size it does not go: back to 965 x 711 and the design places.
+    drag({sized.right - 5, sized.bottom - 5}, -200, -200);
+    ASSERT_TRUE(WaitUntil([&] { return ChildRect(ID_BTN_CLOSE).left == close.left; }, 5000));
+    sized = windowRect();
+    EXPECT_EQ(sized.right - sized.left, 965);
+    EXPECT_EQ(sized.bottom - sized.top, 711);
+    EXPECT_EQ(ChildRect(ID_LIST_PLAY).bottom, list.bottom);
+
+    // Maximised, the window stays where it is.
+    OnUi([&] { dlg().SendMessage(WM_COMMAND, ID_BTN_MAX, 0); });
+    ASSERT_TRUE(WaitUntil([&] { return IsZoomed(hwnd()) != FALSE; }, 5000));
+    before = windowRect();
+    drag({600, 40}, 40, 25);
+    Pump(300);
+    EXPECT_EQ(Str(windowRect()), Str(before));
+}
+
+TEST_F(MainDialogTest, TheBrandButtonOpensTheMakersSiteInTheUsersBrowser)
+{
+    // The desktop's opener, as a stand-in that notes what it was handed.
+    const std::string bin = TempDir() + "/bin";
+    std::filesystem::create_directories(bin);
+    const std::string record = TempDir() + "/opened.txt";
+    {
+        FILE* script = fopen((bin + "/xdg-open").c_str(), "w");
+        ASSERT_NE(script, nullptr);
+        fprintf(script, "#!/bin/sh\necho \"$@\" > \"%s.tmp\"; /bin/mv \"%s.tmp\" \"%s\"\n",
+                record.c_str(), record.c_str(), record.c_str());
+        fclose(script);
+        chmod((bin + "/xdg-open").c_str(), 0755);
+    }
+    const char* path = getenv("PATH");
+    const std::string oldPath = path ? path : "";
+    setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
+    StartDialog();
+    const RECT brand = ChildRect(ID_BTN_BRAND);
+    ASSERT_GT(brand.right, brand.left);
+    apptest::pt::InjectClick((brand.left + brand.right) / 2, (brand.top + brand.bottom) / 2);
+    std::string opened;
+    for (int i = 0; i < 500 && opened.empty(); ++i) {
+        Pump(10);
+        if (FILE* in = fopen(record.c_str(), "r")) {
+            char line[256] = {};
+            if (fgets(line, sizeof line, in))
+                opened = line;
+            fclose(in);
+        }
+    }
+    EXPECT_EQ(opened, "https://www.kestrovan.com/\n");
+    CloseDialog();
+    setenv("PATH", oldPath.c_str(), 1);
 }
 
 // ---------------------------------------------------------------------------------------------
