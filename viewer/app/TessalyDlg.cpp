@@ -63,6 +63,9 @@ CTessalyDlg::~CTessalyDlg()
     }
     if (m_hIcon)
         DestroyIcon(m_hIcon);
+    // OnClose frees it too; a modal run ended by WM_QUIT never reaches OnClose.
+    delete m_pComposeBitmap;
+    m_pComposeBitmap = nullptr;
 }
 
 void CTessalyDlg::DoDataExchange(CDataExchange* exchange)
