@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build make pkg-config git python3
-  clang libclang-rt-14-dev lld
+  clang libclang-rt-14-dev lld llvm
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
   libfreetype-dev libfontconfig-dev libpng-dev libsdl2-dev duktape-dev libcairo2-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
