@@ -15,6 +15,10 @@ var MapView = (function () {
     var marker = null;                         // {x, y} in world units
     var layer = null;                          // the track drawn at one view, reused while dragging
     var drag = null;
+    // A track was fitted while the map had no room (its window collapsed to a pixel, as the
+    // viewer keeps it until a position is shown): it is fitted again once the map has its size,
+    // unless the view was zoomed in between.
+    var fitPending = false;
 
     function scale() { return TILE * Math.pow(2, view.zoom); }
     function clampLat(lat) { return Math.max(-85.05112878, Math.min(85.05112878, lat)); }
@@ -104,6 +108,7 @@ var MapView = (function () {
         var fit = Math.min(canvas.width * 0.8 / w, canvas.height * 0.8 / h) / TILE;
         view.zoom = Math.min(17, Math.floor(Math.log(fit) / Math.LN2));
         keepInWorld();
+        fitPending = canvas.width < 2 || canvas.height < 2;
     }
 
     // The track layer: twice the window's size, centred on the view it was drawn at. Points
@@ -273,6 +278,7 @@ var MapView = (function () {
     // ---- input
     function zoomAt(px, py, by) {
         var ux = unitX(px), uy = unitY(py);
+        fitPending = false;
         view.zoom += by;
         keepInWorld();
         view.x = ux - (px - canvas.width / 2) / scale();
@@ -304,6 +310,8 @@ var MapView = (function () {
         canvas.addEventListener('dblclick', function (e) { zoomAt(e.clientX, e.clientY, 1); });
         window.addEventListener('resize', function () {
             layer = null;
+            if (fitPending && track && track.n)
+                fitTrack();
             render();
         });
     }
@@ -313,11 +321,13 @@ var MapView = (function () {
         initialize: function () {
             view = {x: worldX(0), y: worldY(20), zoom: 1};
             drag = null;
+            fitPending = false;
             render();
         },
         removePolyLine: function () {
             track = null;
             layer = null;
+            fitPending = false;
             render();
         },
         removePoint: function () {
@@ -340,8 +350,10 @@ var MapView = (function () {
             }
             var m = datum.toMap(lon, lat);
             marker = {x: worldX(m[0]), y: worldY(m[1])};
-            if (level >= MIN_ZOOM && level <= MAX_ZOOM)
+            if (level >= MIN_ZOOM && level <= MAX_ZOOM) {
                 view.zoom = Math.round(level);
+                fitPending = false;
+            }
             var sx = screenX(marker.x), sy = screenY(marker.y);
             var mx = canvas.width * 0.15, my = canvas.height * 0.15;
             if (level >= MIN_ZOOM || sx < mx || sx > canvas.width - mx || sy < my || sy > canvas.height - my) {

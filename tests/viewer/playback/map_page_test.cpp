@@ -107,6 +107,40 @@ TEST_F(MapPage, TheTrackIsDrawnInItsColourAndTheWholeTrackIsShown)
     EXPECT_NE(At(Pixels(), (a.x + b.x) / 2, (a.y + b.y) / 2), 0xF47778u);
 }
 
+TEST_F(MapPage, ATrackDrawnWhileTheMapIsCollapsedIsFittedWhenItGetsItsSize)
+{
+    // The viewer draws a recording's track while the page's window is still collapsed, and
+    // shows the window once a position is known. The page then shows the whole track as if it
+    // had been drawn at that size; a zoom chosen in between is kept.
+    for (const char* page : {"mapView.htm", "mapView_baidu.htm"}) {
+        SCOPED_TRACE(page);
+        Open(page);
+        m_form->ExecScript(TrackCall("red", "0.5"));
+        const Extent fitted = Area();
+        const double width = fitted.east - fitted.west;
+
+        Open(page);
+        m_form->MoveWindow(0, 0, 0, 0);
+        m_form->ExecScript(TrackCall("red", "0.5"));
+        m_form->ExecScript("MapMoveToAuto('126.970000','37.510000',-1)");
+        m_form->MoveWindow(0, 0, kWidth, kHeight);
+        const Extent shown = Area();
+        EXPECT_NEAR(shown.west, fitted.west, width * 1e-6);
+        EXPECT_NEAR(shown.east, fitted.east, width * 1e-6);
+        EXPECT_NEAR(shown.north, fitted.north, width * 1e-6);
+        EXPECT_NEAR(shown.south, fitted.south, width * 1e-6);
+
+        Open(page);
+        m_form->MoveWindow(0, 0, 0, 0);
+        m_form->ExecScript(TrackCall("red", "0.5"));
+        m_form->ExecScript("MapMoveToAuto('126.970000','37.510000',8)");
+        m_form->MoveWindow(0, 0, kWidth, kHeight);
+        const Extent chosen = Area();
+        // Zoom 8 shows 400 pixels of 256 * 2^8 around the world.
+        EXPECT_NEAR(chosen.east - chosen.west, 360.0 * kWidth / (256 << 8), 1e-3);
+    }
+}
+
 TEST_F(MapPage, TheMarkerShowsThePositionAndTheViewFollowsIt)
 {
     Open("mapView.htm");
