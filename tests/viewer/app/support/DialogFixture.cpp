@@ -123,9 +123,10 @@ void DialogFixture::TearDown()
 
 std::wstring DialogFixture::UseCard(const std::string& name)
 {
-    const std::string from = FixturesDir() + "/" + name;
+    const fs::path given(name);
+    const std::string from = given.is_absolute() ? name : FixturesDir() + "/" + name;
     EXPECT_TRUE(fs::is_directory(from)) << from << " (mkcard fixtures)";
-    const std::string to = m_temp + "/" + name;
+    const std::string to = m_temp + "/" + (given.is_absolute() ? given.filename().string() : name);
     CopyFolder(from, to);
     m_cardRoot = pt::AddRemovableDrive(to);
     return m_cardRoot;

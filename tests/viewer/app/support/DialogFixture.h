@@ -66,8 +66,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Copies build/fixtures/<name> into the test's folder and adds it as a removable drive;
-    // returns its root ("E:\"). Call before StartDialog for a card present at start-up.
+    // Copies build/fixtures/<name> (or the folder itself, when name is an absolute path) into
+    // the test's folder and adds it as a removable drive; returns its root ("E:\"). Call
+    // before StartDialog for a card present at start-up.
     std::wstring UseCard(const std::string& name);
     // Removes a card added by UseCard (the drive disappears; no notification is sent).
     void RemoveCard();
