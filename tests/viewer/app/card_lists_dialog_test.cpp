@@ -68,6 +68,23 @@ protected:
     {
         OnUi([&] { dlg().SendMessage(WM_COMMAND, id, 0); });
     }
+    // A left click in the middle of a tab, through the mouse.
+    void Click(CRButton CTessalyDlg::*button)
+    {
+        RECT r = {};
+        OnUi([&] { (dlg().*button).GetWindowRect(&r); });
+        const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+        pt::InjectMouseMove(x, y);
+        pt::InjectClick(x, y);
+        // The click has been handled once the dialog's thread is idle again.
+        pt::WaitForThreadIdle(GetWindowThreadProcessId(hwnd(), nullptr));
+    }
+    int State()
+    {
+        int state = -1;
+        OnUi([&] { state = dlg().m_VideoMgr.GetState(); });
+        return state;
+    }
 };
 
 TEST_F(CardListsDialog, SixListsOfAQ914CardAndTheRegistryValues)
@@ -278,6 +295,72 @@ TEST_F(CardListsDialog, PlayTypeSurvivesARestart)
     OnUi([&] { EXPECT_EQ(dlg().m_bSinglePlay, 0); });
     EXPECT_EQ(ReadRegistry(L"PLAYTYPE"), L"0");
     CloseDialog();
+}
+
+TEST_F(CardListsDialog, EachSubTabShowsItsOwnListUnderTheMarkedTab)
+{
+    UseCard("card");
+    StartDialog();
+    using R = std::vector<std::pair<std::wstring, int>>;
+    const R continuous = {{Key(30, 'F'), 1}, {Key(30, 'R'), 2}, {Key(31, 'F'), 1},
+                          {Key(31, 'R'), 2}, {Key(32, 'F'), 0}};
+    const R event = {{Key(33, 'F'), 1}, {Key(33, 'R'), 2}, {Key(34, 'R'), 0}, {Key(40, 'F'), 1},
+                     {Key(40, 'R'), 2}};
+    const R motion = {{Key(36, 'F'), 1}, {Key(36, 'R'), 2}, {Key(37, 'F'), 0}, {Key(38, 'F'), 1},
+                      {Key(38, 'R'), 2}};
+    const R parking = {{Key(39, 'F'), 1}, {Key(39, 'R'), 2}};
+    CRButton CTessalyDlg::*const normalTab = &CTessalyDlg::m_btnListNormal;
+    CRButton CTessalyDlg::*const parkingTab = &CTessalyDlg::m_btnListParking;
+    // Clicked in turn with the mouse: the list, the main tab that stays marked, and the pair
+    // of sub-tabs that stays shown.
+    const struct {
+        CRButton CTessalyDlg::*click;
+        const R* rows;
+        CRButton CTessalyDlg::*marked;
+        CRButton CTessalyDlg::*pair;  // one of the shown sub-tabs
+        CRButton CTessalyDlg::*hidden;  // one of the hidden ones
+    } clicks[] = {
+        {parkingTab, &motion, parkingTab, &CTessalyDlg::m_btnListParkShock, &CTessalyDlg::m_btnListRecNormal},
+        {&CTessalyDlg::m_btnListParkShock, &parking, parkingTab, &CTessalyDlg::m_btnListParkMotion,
+         &CTessalyDlg::m_btnListNorShock},
+        {&CTessalyDlg::m_btnListParkMotion, &motion, parkingTab, &CTessalyDlg::m_btnListParkShock,
+         &CTessalyDlg::m_btnListRecNormal},
+        {&CTessalyDlg::m_btnListParkShock, &parking, parkingTab, &CTessalyDlg::m_btnListParkMotion,
+         &CTessalyDlg::m_btnListFileSize},
+        {normalTab, &continuous, normalTab, &CTessalyDlg::m_btnListNorShock, &CTessalyDlg::m_btnListParkShock},
+        {&CTessalyDlg::m_btnListNorShock, &event, normalTab, &CTessalyDlg::m_btnListRecNormal,
+         &CTessalyDlg::m_btnListParkMotion},
+        {&CTessalyDlg::m_btnListRecNormal, &continuous, normalTab, &CTessalyDlg::m_btnListNorShock,
+         &CTessalyDlg::m_btnListFileName},
+    };
+    int step = 0;
+    for (const auto& c : clicks) {
+        SCOPED_TRACE(step++);
+        Click(c.click);
+        EXPECT_TRUE(WaitUntil([&] { return Rows() == *c.rows; }, 2000)) << Rows().size();
+        const Tab marked = TabState(c.marked);
+        EXPECT_TRUE(marked.marked && marked.visible);
+        EXPECT_FALSE(TabState(c.marked == normalTab ? parkingTab : normalTab).marked);
+        EXPECT_TRUE(TabState(c.pair).visible);
+        EXPECT_FALSE(TabState(c.hidden).visible);
+    }
+    SaveShot("card_lists_subtabs.png");
+
+    // While a recording plays: another list pauses it, and the now-playing mark follows its
+    // title back into its own list; the list already shown changes nothing.
+    OnUi([&] { dlg().m_listPlay.SetSelectedItem(Key(31, 'F')); });
+    Command(ID_BTN_PLAY_FORCE);
+    ASSERT_EQ(State(), STATE_PLAY);
+    Click(&CTessalyDlg::m_btnListRecNormal);
+    EXPECT_EQ(State(), STATE_PLAY);
+    Click(&CTessalyDlg::m_btnListNorShock);
+    EXPECT_TRUE(WaitUntil([&] { return Rows() == event; }, 2000));
+    EXPECT_EQ(State(), STATE_PAUSE);
+    OnUi([&] { EXPECT_EQ(dlg().m_listPlay.GetPlayingIndex(), -1); });
+    Click(&CTessalyDlg::m_btnListRecNormal);
+    EXPECT_TRUE(WaitUntil([&] { return Rows() == continuous; }, 2000));
+    OnUi([&] { EXPECT_EQ(dlg().m_listPlay.GetPlayingIndex(), 2); });
+    EXPECT_EQ(State(), STATE_PAUSE);
 }
 
 }  // namespace
