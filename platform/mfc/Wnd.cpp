@@ -97,6 +97,22 @@ CWnd* MapFind(HWND window)
     return it == Map().end() ? nullptr : it->second;
 }
 
+// The framework's loop gives the main window a last look at a message of a window outside its
+// tree (a pop-up detached from it, such as a picture moved onto the whole screen), so that the
+// main window's accelerators still work there. Not while the main window is disabled behind a
+// modal dialog, and only on the thread the main window belongs to (elsewhere there is none).
+bool OfferToMainWindow(MSG* msg)
+{
+    CWnd* main = AfxGetMainWnd();
+    if (!main || !main->m_hWnd || !msg->hwnd || !::IsWindowEnabled(main->m_hWnd))
+        return false;
+    int depth = 0;
+    for (HWND window = msg->hwnd; window && depth < 1000; window = ::GetParent(window), ++depth)
+        if (window == main->m_hWnd)
+            return false;
+    return main->PreTranslateMessage(msg) != FALSE;
+}
+
 bool PumpMessage(HWND stop, int* quitCode)
 {
     MSG msg;
@@ -113,7 +129,7 @@ bool PumpMessage(HWND stop, int* quitCode)
             *quitCode = -1;
         return false;
     }
-    if (!CWnd::WalkPreTranslateTree(stop, &msg)) {
+    if (!CWnd::WalkPreTranslateTree(stop, &msg) && !OfferToMainWindow(&msg)) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

@@ -218,4 +218,89 @@ TEST(MfcApp, ASplashOnItsOwnThreadRunsWhileTheMainDialogWaitsInItsInitialisation
     }
 }
 
+TEST(MfcApp, KeysOfAPopupDetachedFromTheMainWindowStillPassItsPreTranslateMessage)
+{
+    // A window of the main window's thread outside its tree (as a picture moved onto the whole
+    // screen is) gets its keys through the main window's PreTranslateMessage, where its
+    // accelerators are; not while the main window is disabled behind a modal dialog.
+    class Popup : public CWnd {
+    public:
+        std::vector<WPARAM> keys;  // WM_KEYDOWN that reached the window itself
+
+    protected:
+        LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+        {
+            if (message == WM_KEYDOWN)
+                keys.push_back(wParam);
+            return CWnd::WindowProc(message, wParam, lParam);
+        }
+    };
+    class Main : public CDialog {
+    public:
+        Main() : CDialog(UINT(200)) {}
+        bool disableSelf = false;
+        Popup popup;
+        std::vector<WPARAM> offered;  // WM_KEYDOWN of the popup seen here
+
+        BOOL PreTranslateMessage(MSG* msg) override
+        {
+            if (msg->message == WM_KEYDOWN && msg->hwnd == popup.m_hWnd) {
+                offered.push_back(msg->wParam);
+                return msg->wParam == 'A';  // 'A' is taken here, as an accelerator is
+            }
+            return CDialog::PreTranslateMessage(msg);
+        }
+
+    protected:
+        BOOL OnInitDialog() override
+        {
+            CDialog::OnInitDialog();
+            popup.CreateEx(0, AfxRegisterWndClass(0), L"Detached", WS_POPUP | WS_VISIBLE, 0, 0,
+                           50, 50, nullptr, nullptr);
+            SetTimer(1, 1);
+            return TRUE;
+        }
+        void OnTimer(UINT_PTR id) override
+        {
+            if (id != 1)
+                return;
+            if (ticks++ == 0) {
+                // The dialog is up and active by now; the popup takes the keyboard from it.
+                popup.SetActiveWindow();
+                popup.SetFocus();
+                if (disableSelf)
+                    EnableWindow(FALSE);
+                platform::testing::InjectKey('A', true), platform::testing::InjectKey('A', false);
+                platform::testing::InjectKey('B', true), platform::testing::InjectKey('B', false);
+                return;
+            }
+            // 'B' reaches the popup in either case, after 'A'; a bounded wait otherwise.
+            const bool done = !popup.keys.empty() && popup.keys.back() == 'B';
+            if (done || ticks > 300) {
+                KillTimer(1);
+                popup.DestroyWindow();
+                EndDialog(done ? IDOK : -2);
+            }
+        }
+        int ticks = 0;
+    };
+    for (bool disabled : {false, true}) {
+        Main main;
+        main.disableSelf = disabled;
+        theApp.m_pMainWnd = &main;
+        EXPECT_EQ(main.DoModal(), IDOK);
+        // The main window's end asked the loop to end: that is not the next run's.
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        if (!disabled) {
+            EXPECT_EQ(main.offered, (std::vector<WPARAM>{'A', 'B'}));
+            EXPECT_EQ(main.popup.keys, (std::vector<WPARAM>{'B'})) << "a key taken is not dispatched";
+        } else {
+            EXPECT_TRUE(main.offered.empty());
+            EXPECT_EQ(main.popup.keys, (std::vector<WPARAM>{'A', 'B'}));
+        }
+    }
+}
+
 }  // namespace
