@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """The viewer end to end: a written card, the program under its own Xvfb display with the SDL
 presenter, driven by xdotool, its screen read back by region. Usage: e2e.py BIN_DIR WORK_DIR.
-Exits 77 (skipped) when Xvfb, xdotool or xwd is missing, except under CI (CI set in the environment),
-where the install script must have put them in and a missing tool fails the test."""
+Exits 77 (skipped) when Xvfb or xdotool is missing, or neither libX11 nor xwd is there to read
+the screen, except under CI (CI set in the environment), where the install script must have put
+them in and a missing tool fails the test.
+
+Every wait is a bounded poll of the screen; the captures of each step land in WORK_DIR."""
 import os
 import shutil
 import signal
@@ -14,13 +17,27 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xshot  # noqa: E402
 
 SKIP = 77
-# Where the main dialog's parts sit on the 1920x1080 screen (the dialog opens at the top left).
+# Where the main dialog's parts sit on the 1920x1080 screen (the dialog opens at the top left,
+# at 100 percent scale, so design units are pixels).
 FIRST_ROW = (732, 480)              # first recording of the Continuous list
-LIST = (655, 470, 290, 100)         # the list's rows
-FRONT = (5, 112, 630, 350)          # front picture
+ROW_TEXT = (655, 472, 60, 16)       # the start of the first row's title, left of the splash
+FRONT_SKY = (60, 150, 400, 60)      # the sky of the front picture
+REAR_SKY = (760, 150, 200, 40)      # the sky of the rear picture, in the right-hand window
 COUNTER = (2, 112, 138, 64)         # the frame number burnt into the sample's front picture
 CLOSE = (934, 13)
 SWAP = (623, 90)                    # the swap button beside "Front"
+FULL_SCREEN = (592, 90)             # the full-screen button beside the swap button
+MAP_TOGGLE = (661, 367)             # the fold button before "Map": the map in the rear view's place
+REAR_TOGGLE = (661, 90)             # with the map shown, the fold button before "Rear" takes it back
+MAP_AREA = (645, 110, 318, 238)     # where the map page (or the rear view) is shown
+SEEK_ROW, SEEK_LEFT, SEEK_RIGHT = 471, 0, 641   # the seek bar's fill runs along this row
+BACK_10, FORWARD_10 = (190, 539), (455, 539)
+# Outside the dialog: black while the dialog is shown, covered by the splash at start and by
+# the picture in full screen.
+SPLASH_CIRCLES = (1000, 390, 190, 300)
+OUTSIDE = (1200, 200, 500, 100)
+# The full-screen caption's restore button, top right (the bar is the screen's width).
+CAPTION_RESTORE = (1831, 13)
 
 started = []                        # every process this run started, ended on any exit path
 
@@ -29,7 +46,7 @@ def fail(msg):
     raise AssertionError(msg)
 
 
-def poll(what, check, timeout=20.0, every=0.25):
+def poll(what, check, timeout=20.0, every=0.1):
     end = time.monotonic() + timeout
     while True:
         value = check()
@@ -40,20 +57,19 @@ def poll(what, check, timeout=20.0, every=0.25):
         time.sleep(every)
 
 
-def main(bin_dir, work):
-    for tool in ("Xvfb", "xdotool", "xwd"):
-        if not shutil.which(tool):
-            if os.environ.get("CI"):
-                print("e2e: %s is not installed, and CI runs every suite" % tool)
-                return 1
-            print("e2e: %s is not installed, skipping" % tool)
-            return SKIP
-    shutil.rmtree(work, ignore_errors=True)
-    os.makedirs(work)
-    card, home = os.path.join(work, "card"), os.path.join(work, "home")
-    os.makedirs(home)
-    subprocess.run([os.path.join(bin_dir, "mkcard"), "card", card], check=True, stdout=subprocess.DEVNULL, timeout=300)
+def blueish(r, g, b):
+    return b > 150 and r < 120
 
+
+def make_card(mkcard, card):
+    # The sample card, whose first pair is rewritten 30 s long (the others stay 3 s), so that
+    # seeking and the 10-second steps have room while the card stays quick to write.
+    subprocess.run([mkcard, "card", card], check=True, stdout=subprocess.DEVNULL, timeout=300)
+    subprocess.run([mkcard, "single", "pair", os.path.join(card, "cont_rec"), "--seconds", "30"],
+                   check=True, stdout=subprocess.DEVNULL, timeout=300)
+
+
+def start_xvfb():
     rfd, wfd = os.pipe()
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(wfd), "-screen", "0", "1920x1080x24", "-nolisten", "tcp"],
                             pass_fds=(wfd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -69,29 +85,58 @@ def main(bin_dir, work):
     os.close(rfd)
     if not number.strip():
         fail("Xvfb gave no display number")
-    display = ":" + number.decode().strip()
+    return ":" + number.decode().strip()
 
+
+def main(bin_dir, work):
+    missing = [tool for tool in ("Xvfb", "xdotool") if not shutil.which(tool)]
+    if not xshot.can_capture():
+        missing.append("libX11 (or xwd)")
+    if missing:
+        if os.environ.get("CI"):
+            print("e2e: %s is not installed, and CI runs every suite" % missing[0])
+            return 1
+        print("e2e: %s is not installed, skipping" % missing[0])
+        return SKIP
+    began = time.monotonic()
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    card, home = os.path.join(work, "card"), os.path.join(work, "home")
+    os.makedirs(home)
+    make_card(os.path.join(bin_dir, "mkcard"), card)
+    display = start_xvfb()
+    screen = xshot.Display(display)
+
+    # No session bus on a bare display: SDL would have libdbus start one, and the helper it
+    # forks from a sanitized, threaded program can hang in the allocator before it runs.
     env = dict(os.environ, DISPLAY=display, PLATFORM_PRESENTER="sdl", PLATFORM_AUDIO="null",
-               PLATFORM_HOME=home, PLATFORM_REMOVABLE_DRIVES=card, XDG_CONFIG_HOME=home)
+               PLATFORM_HOME=home, PLATFORM_REMOVABLE_DRIVES=card, XDG_CONFIG_HOME=home,
+               DBUS_SESSION_BUS_ADDRESS="unix:path=" + os.path.join(work, "no-bus"))
     env.pop("WAYLAND_DISPLAY", None)
     shot_no = [0]
 
     def shot(name=None):
-        s = xshot.capture(display)
+        s = screen.grab()
         if name:
             shot_no[0] += 1
             s.save_png(os.path.join(work, "%02d-%s.png" % (shot_no[0], name)))
         return s
 
+    def region(box):
+        return screen.grab(*box)
+
     def xdo(*args):
         subprocess.run(["xdotool"] + [str(a) for a in args], env=env, check=True, timeout=20)
 
-    def click(x, y, times=1):
+    def point(x, y):
         # The presenter takes a click where the last motion left the pointer: move there first.
         xdo("mousemove", x - 3, y - 3)
-        time.sleep(0.2)
+        time.sleep(0.1)
         xdo("mousemove", x, y)
-        time.sleep(0.3)
+        time.sleep(0.2)
+
+    def click(x, y, times=1):
+        point(x, y)
         xdo("click", "--repeat", times, "--delay", 80, 1)
 
     def start():
@@ -100,47 +145,116 @@ def main(bin_dir, work):
         started.append(p)
         return p
 
+    def row_text():
+        return region(ROW_TEXT).distinct(*ROW_TEXT, step=1) > 4
+
+    def front_sky():
+        return region(FRONT_SKY).mean(*FRONT_SKY)[2] > 150
+
+    def rear_sky(box):
+        r, g, b = region(box).mean(*box)
+        return r > 150 and b < 120
+
+    def seek_fill():
+        """Where the seek bar's fill ends (pixels from its left end), -1 without a fill."""
+        box = (SEEK_LEFT, SEEK_ROW, SEEK_RIGHT - SEEK_LEFT, 1)
+        rgb = region(box).region(*box)
+        ends = [i // 3 for i in range(0, len(rgb), 3) if blueish(rgb[i], rgb[i + 1], rgb[i + 2])]
+        return max(ends) if ends else -1
+
+    def outside_dark():
+        return max(region(OUTSIDE).mean(*OUTSIDE)) < 20
+
     viewer = start()
     step = "start"
     try:
-        # The card's lists fill in: the first rows carry text.
-        poll("the card's lists", lambda: shot().distinct(*LIST) > 6, timeout=60)
+        # The splash first, alone on the screen: its rings lie beyond the dialog's right edge.
+        poll("the splash", lambda: region(SPLASH_CIRCLES).distinct(*SPLASH_CIRCLES) > 8, timeout=60, every=0.02)
+        shot("splash")
+
+        step = "lists"
+        # The card's lists fill in once the splash has gone (until then it covers the list).
+        poll("the card's lists", lambda: row_text() and max(region(SPLASH_CIRCLES).mean(*SPLASH_CIRCLES)) < 5,
+             timeout=60)
         shot("lists")
 
         step = "play"
-        # The road's sky fills the front picture and the burnt-in frame number moves on. The
-        # list takes its first double click only once the program has settled after start-up,
-        # so the double click is given again while nothing plays.
-        def picture():
-            return shot().mean(60, 150, 400, 60)[2] > 150
-
-        def double_click_plays():
-            click(*FIRST_ROW, times=2)
-            try:
-                return poll("a picture", picture, timeout=5)
-            except AssertionError:
-                return False
-        poll("a picture in the front window after a double click", double_click_plays, timeout=40, every=0)
+        # A single double click, as soon as the list is there, plays the first recording: the
+        # road's sky fills the front picture and the burnt-in frame number moves on.
+        click(*FIRST_ROW, times=2)
+        poll("a picture in the front window after a double click", front_sky, timeout=30)
         a = shot("playing")
-        poll("the front picture to change", lambda: a.changed(shot(), *COUNTER, step=2) > 0.02, timeout=10)
+        poll("the front picture to change", lambda: a.changed(region(COUNTER), *COUNTER, step=2) > 0.02, timeout=10)
         # The rear picture, with its orange sky, plays in the right-hand window beside it, not
         # hidden behind the map's placeholder.
-        def rear_on_right():
-            r, g, b = shot().mean(760, 150, 200, 40)
-            return r > 150 and b < 120
-        poll("the rear picture in the right-hand window", rear_on_right, timeout=10)
+        poll("the rear picture in the right-hand window", lambda: rear_sky(REAR_SKY), timeout=10)
 
         step = "swap"
-        # The swap button beside "Front" puts the rear picture, with its orange sky, on the left;
-        # a second swap takes it away again.
-        def rear_on_left():
-            r, g, b = shot().mean(60, 150, 400, 60)
-            return r > 150 and b < 120
+        # The swap button beside "Front" puts the rear picture on the left; a second swap takes
+        # it away again.
         click(*SWAP)
-        poll("the rear picture on the left after a swap", rear_on_left, timeout=10)
+        poll("the rear picture on the left after a swap", lambda: rear_sky(FRONT_SKY), timeout=10)
         shot("swapped")
         click(*SWAP)
-        poll("the rear picture off the left after a second swap", lambda: not rear_on_left(), timeout=10)
+        poll("the rear picture off the left after a second swap", lambda: not rear_sky(FRONT_SKY), timeout=10)
+
+        step = "seek"
+        # A click on the seek bar a quarter along moves the fill (and the time) there.
+        target = (SEEK_RIGHT - SEEK_LEFT) // 4
+        click(SEEK_LEFT + target, SEEK_ROW)
+        poll("the seek bar's fill at the clicked point", lambda: abs(seek_fill() - target) < 30, timeout=10)
+        shot("seeked")
+
+        step = "10 s steps"
+        # Forward 10 s moves the fill a third of the 30 s bar on; back 10 s moves it back.
+        third = (SEEK_RIGHT - SEEK_LEFT) // 3
+        for button, sign, name in ((FORWARD_10, 1, "forward"), (BACK_10, -1, "back")):
+            before = seek_fill()
+            time.sleep(0.5)  # the buttons ignore a click within 400 ms of the last
+            click(*button)
+            poll("the seek bar to move " + name + " 10 s",
+                 lambda: 0.7 * third < sign * (seek_fill() - before) < 1.5 * third, timeout=10)
+            shot(name + "-10s")
+
+        step = "map"
+        # The fold button before "Map" shows the map page in place of the rear view; the track
+        # of the recording's GPS fixes is drawn on it in red, over the page's light ground.
+        click(*MAP_TOGGLE)
+
+        def track_drawn():
+            return region(MAP_AREA).count(*MAP_AREA, lambda r, g, b: r > 180 and g < 170 and b < 170 and r - g > 60) > 20
+        poll("the map track on the map page", track_drawn, timeout=20)
+        shot("map")
+        click(*REAR_TOGGLE)
+        poll("the rear picture back in place of the map", lambda: rear_sky(REAR_SKY), timeout=10)
+
+        step = "full screen"
+        # The full-screen button spreads the picture over the whole screen; Ctrl+Enter leaves
+        # full screen, and so does the restore button of the caption along the top.
+        for leave in ("ctrl+Return", "restore"):
+            click(*FULL_SCREEN)
+            poll("the picture over the whole screen", lambda: region(OUTSIDE).mean(*OUTSIDE)[2] > 150, timeout=10)
+            shot("full-screen")
+            if leave == "restore":
+                # The caption shows again with the next mouse movement.
+                xdo("mousemove", 1000, 500)
+                time.sleep(0.2)
+                click(*CAPTION_RESTORE)
+            else:
+                xdo("key", leave)
+            poll("the dialog back after leaving full screen by " + leave,
+                 lambda: outside_dark() and front_sky(), timeout=10)
+        shot("full-screen-left")
+
+        step = "card"
+        # The card's folder taken away: the viewer stops and its lists empty; back in its place,
+        # the lists come back.
+        os.rename(card, card + ".out")
+        poll("the lists to empty after the card was removed", lambda: not row_text(), timeout=20)
+        shot("card-removed")
+        os.rename(card + ".out", card)
+        poll("the lists to come back after the card was inserted", row_text, timeout=20)
+        shot("card-inserted")
 
         step = "single instance"
         second = start()
@@ -166,7 +280,9 @@ def main(bin_dir, work):
             pass
         print("e2e: %s: %s (captures and viewer.log in %s)" % (step, e, work))
         return 1
-    print("e2e: all journeys passed; captures in " + work)
+    finally:
+        screen.close()
+    print("e2e: all journeys passed in %.0f s; captures in %s" % (time.monotonic() - began, work))
     return 0
 
 
