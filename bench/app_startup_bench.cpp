@@ -35,35 +35,7 @@ constexpr int kPairs = 50;
 // pairs named one minute apart.
 const fs::path& CardFolder()
 {
-    static const fs::path card = [] {
-        const fs::path folder = bench::BuildDir() / "bench-inputs" / "startup-card";
-        if (!fs::exists(folder / "setting")) {
-            const std::string command = (bench::BuildDir() / "bin" / "mkcard").string() +
-                                        " card '" + folder.string() + "' >/dev/null";
-            if (std::system(command.c_str()) != 0)
-                throw std::runtime_error("mkcard failed: " + command);
-            for (const char* sub : {"cont_rec", "evt_rec", "manual_rec", "motion_rec",
-                                    "parking_rec", "DUALSAVE", "motion_timelapse_rec"})
-                fs::remove_all(folder / sub);
-        }
-        const bench::Pair pair = bench::RecordingPair(1920, 1080, 60, 30);
-        fs::create_directories(folder / "cont_rec");
-        for (int i = 0; i < kPairs; ++i) {
-            char stem[64];
-            std::snprintf(stem, sizeof stem, "REC_2026_05_14_%02d_%02d_00_", 9 + i / 60, i % 60);
-            for (const auto& [source, suffix] :
-                 {std::pair{pair.front, "F.mp4"}, std::pair{pair.rear, "R.mp4"}}) {
-                const fs::path link = folder / "cont_rec" / (std::string(stem) + suffix);
-                if (fs::exists(link))
-                    continue;
-                std::error_code error;
-                fs::create_hard_link(source, link, error);
-                if (error)
-                    fs::create_symlink(source, link);
-            }
-        }
-        return folder;
-    }();
+    static const fs::path card = bench::CardOfPairs("startup-card", kPairs);
     return card;
 }
 

@@ -31,23 +31,8 @@ constexpr int kPairs = 100;
 const fs::path& CardFolder()
 {
     static const fs::path folder = [] {
-        const bench::Pair pair = bench::RecordingPair(1920, 1080, 60, 30);
         const fs::path card = bench::BuildDir() / "bench-inputs" / "parsing-card" / "cont_rec";
-        fs::create_directories(card);
-        for (int i = 0; i < kPairs; ++i) {
-            char stem[64];
-            std::snprintf(stem, sizeof stem, "REC_2026_05_14_%02d_%02d_00_", 9 + i / 60, i % 60);
-            for (const auto& [source, suffix] :
-                 {std::pair{pair.front, "F.mp4"}, std::pair{pair.rear, "R.mp4"}}) {
-                const fs::path link = card / (std::string(stem) + suffix);
-                if (fs::exists(link))
-                    continue;
-                std::error_code error;
-                fs::create_hard_link(source, link, error);
-                if (error)
-                    fs::create_symlink(source, link);
-            }
-        }
+        bench::LinkPairs(card, bench::RecordingPair(1920, 1080, 60, 30), kPairs);
         return card;
     }();
     return folder;

@@ -30,30 +30,7 @@ namespace fs = std::filesystem;
 // The card: a real card's settings files, its continuous folder holding the one pair.
 const fs::path& CardFolder()
 {
-    static const fs::path card = [] {
-        const fs::path folder = bench::BuildDir() / "bench-inputs" / "progress-card";
-        if (!fs::exists(folder / "setting")) {
-            const std::string command = (bench::BuildDir() / "bin" / "mkcard").string() +
-                                        " card '" + folder.string() + "' >/dev/null";
-            if (std::system(command.c_str()) != 0)
-                throw std::runtime_error("mkcard failed: " + command);
-            for (const char* sub : {"cont_rec", "evt_rec", "manual_rec", "motion_rec",
-                                    "parking_rec", "DUALSAVE", "motion_timelapse_rec"})
-                fs::remove_all(folder / sub);
-        }
-        const bench::Pair pair = bench::RecordingPair(1920, 1080, 60, 30);
-        fs::create_directories(folder / "cont_rec");
-        for (const std::string& source : {pair.front, pair.rear}) {
-            const fs::path link = folder / "cont_rec" / fs::path(source).filename();
-            if (fs::exists(link))
-                continue;
-            std::error_code error;
-            fs::create_hard_link(source, link, error);
-            if (error)
-                fs::create_symlink(source, link);
-        }
-        return folder;
-    }();
+    static const fs::path card = bench::CardOfPairs("progress-card", 1);
     return card;
 }
 

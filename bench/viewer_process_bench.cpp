@@ -410,36 +410,7 @@ struct World {
 
     // A card of 100 recordings: 50 one-minute 1080p front/rear pairs in the continuous folder,
     // hard links to one pair, beside a real card's settings files.
-    static fs::path HundredCard()
-    {
-        const fs::path folder = bench::BuildDir() / "bench-inputs" / "process-startup-card";
-        if (!fs::exists(folder / "setting")) {
-            const std::string command = (bench::BuildDir() / "bin" / "mkcard").string() +
-                                        " card '" + folder.string() + "' >/dev/null";
-            if (std::system(command.c_str()) != 0)
-                throw std::runtime_error("mkcard failed: " + command);
-            for (const auto& entry : fs::directory_iterator(folder))
-                if (entry.is_directory() && entry.path().filename() != "setting")
-                    fs::remove_all(entry.path());
-        }
-        const bench::Pair pair = bench::RecordingPair(1920, 1080, 60, 30);
-        fs::create_directories(folder / "cont_rec");
-        for (int i = 0; i < 50; ++i) {
-            char stem[64];
-            std::snprintf(stem, sizeof stem, "REC_2026_05_14_%02d_%02d_00_", 9 + i / 60, i % 60);
-            for (const auto& [source, suffix] :
-                 {std::pair{pair.front, "F.mp4"}, std::pair{pair.rear, "R.mp4"}}) {
-                const fs::path link = folder / "cont_rec" / (std::string(stem) + suffix);
-                if (fs::exists(link))
-                    continue;
-                std::error_code error;
-                fs::create_hard_link(source, link, error);
-                if (error)
-                    fs::create_symlink(source, link);
-            }
-        }
-        return folder;
-    }
+    static fs::path HundredCard() { return bench::CardOfPairs("process-startup-card", 50); }
 
     // mkcard's card at 1920x1080, 30 pictures a second and the camera's bit rate.
     static fs::path HdCard()
