@@ -471,7 +471,8 @@ TEST(MkcardTelemetry, LinesFollowTheVideoTimeline)
     const Case cases[] = {{"single/normal.mp4", 2.0},
                           {"single/bframes.mp4", 2.0},
                           {"single/oneframe.mp4", 1.0 / 15},
-                          {"card/cont_rec/REC_2026_05_14_08_30_00_R.mp4", 3.0}};
+                          {"card/cont_rec/REC_2026_05_14_08_30_00_R.mp4", 3.0},
+                          {"card-long/cont_rec/REC_2026_05_14_08_32_00_F.mp4", 20.0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fixture);
         const auto rec = Read(Fixtures() / c.fixture);

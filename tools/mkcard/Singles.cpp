@@ -198,6 +198,15 @@ void WriteFixtures(const fs::path& dir)
         blackbox.folders = {"cont_rec"};
         WriteCard(staging / "card-blackbox", blackbox, writer);
 
+        // Recordings that outlast the waits of tests that play them in real time, small so
+        // that they stay cheap to write and to decode.
+        CardOptions longer;
+        longer.width = 160;
+        longer.height = 90;
+        longer.seconds = 20.0;
+        longer.folders = {"cont_rec"};
+        WriteCard(staging / "card-long", longer, writer);
+
         SingleOptions single;
         single.seconds = 2.0;
         for (const std::string& kind : SingleKinds()) {

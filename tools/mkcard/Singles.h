@@ -32,10 +32,10 @@ void WriteSingle(const std::string& kind, const std::filesystem::path& out,
                  const SingleOptions& options);
 
 // Writes the fixture set into dir, replacing what an earlier run wrote there: dir/card/,
-// dir/card-blackbox/ and dir/single/<kind>.<ext>. Safe against concurrent runs on the same
-// dir: runs are serialised by a lock file beside dir, the set is built in a staging folder and
-// swapped into place in one step, so readers see either the old or the new set, never a part.
-// Refuses to replace a non-empty folder that an earlier run did not write.
+// dir/card-blackbox/, dir/card-long/ and dir/single/<kind>.<ext>. Safe against concurrent runs
+// on the same dir: runs are serialised by a lock file beside dir, the set is built in a staging
+// folder and swapped into place in one step, so readers see either the old or the new set,
+// never a part. Refuses to replace a non-empty folder that an earlier run did not write.
 void WriteFixtures(const std::filesystem::path& dir);
 
 }  // namespace mkcard
