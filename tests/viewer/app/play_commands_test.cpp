@@ -30,7 +30,10 @@ function fnGetExtentWGS84() { document.forms[0].elements[0].value = window.exten
 
 class PlayTest : public apptest::DialogFixture {
 protected:
-    // The dialog on the card, its settings written into the test's folder.
+    // The dialog on the card, its settings written into the test's folder. A test that lets
+    // the player run for a while in real time takes the card of long recordings ("card-long",
+    // 20 s each), so that no recording ends, and continuous play moves the list on, before
+    // the test has looked.
     void StartOnCard(const std::string& card = "card")
     {
         m_root = UseCard(card);
@@ -141,7 +144,7 @@ protected:
 
 TEST_F(PlayTest, PlaysFromTheListAndFollowsTheTransport)
 {
-    StartOnCard();
+    StartOnCard("card-long");
     const std::wstring first = Title(0);
     // A double click on the first row opens it.
     RECT row = {};
@@ -205,7 +208,7 @@ TEST_F(PlayTest, PlaysFromTheListAndFollowsTheTransport)
 
 TEST_F(PlayTest, ProgressShowsTheRecordingsOwnTelemetry)
 {
-    StartOnCard();
+    StartOnCard("card-long");
     RecordMapCalls();
     const std::wstring first = Title(0);
     OpenPaused(first, 50);
@@ -356,7 +359,7 @@ TEST_F(PlayTest, ToolButtonsOpenOnePanelAtATime)
 
 TEST_F(PlayTest, NextAndPreviousStepTheListAndAreGuardedAgainstRepeats)
 {
-    StartOnCard();
+    StartOnCard("card-long");
     OpenPaused(Title(0), 0);
     Command(ID_BTN_PLAY);
     std::wstring playing;
@@ -393,8 +396,9 @@ TEST_F(PlayTest, ReopeningShowsTheFirstPositionAtOnce)
     // it.
     OnUi([&] { dlg().m_listPlay.SetSelectedItem(Title(0)); });
     Command(ID_BTN_PLAY_FORCE);
-    OnUi([&] { dlg().UpdatePlayProgress(); });
+    // The tick and the look in one go, so that the position cannot move on between them.
     OnUi([&] {
+        dlg().UpdatePlayProgress();
         EXPECT_EQ(dlg().m_nShownPosition, dlg().m_VideoMgr.GetPosition());
         EXPECT_NE(dlg().m_lblGX.GetText(), L"X : 0000");
     });
@@ -435,7 +439,7 @@ TEST_F(PlayTest, UnsupportedRecordingIsRefusedWithItsMessageEvenWithoutACard)
 
 TEST_F(PlayTest, EmptiedMapsLeaveNothingToReadOrOpen)
 {
-    StartOnCard();
+    StartOnCard("card-long");
     const std::wstring first = Title(0);
     OpenPaused(first, 0);
     Command(ID_BTN_PLAY);
