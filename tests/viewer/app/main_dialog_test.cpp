@@ -210,11 +210,13 @@ TEST_F(MainDialogTest, ALauncherThatNeverAnswersDelaysTheStartOnlyBriefly)
     Launcher launcher(true);
     ASSERT_EQ(launcher.ReadLine(), "ready");
     const DWORD start = GetTickCount();
+    // The sends to the launcher are bounded: the start and the close each end within their
+    // bound, not for ever (bounds wide enough for a loaded machine under the sanitizers).
     StartDialog();
-    EXPECT_LT(GetTickCount() - start, 10000u);
+    EXPECT_LT(GetTickCount() - start, 30000u);
     const DWORD closing = GetTickCount();
     CloseDialog();
-    EXPECT_LT(GetTickCount() - closing, 10000u);
+    EXPECT_LT(GetTickCount() - closing, 30000u);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -459,6 +461,40 @@ TEST_F(MainDialogTest, WhileTheRearViewPlaysTheStripBelowItShowsTheMapLabelAndSw
     CloseDialog();
 }
 
+// Folding the rear view away brings the map up under the rear bar: the "Map" label moves there,
+// beneath the lower, empty part of the tall "Rear" label. Both show the bar they stand on now,
+// not what lay there before (the rear picture's dark top), and the map's text shows; folding
+// the rear view back leaves no trace of it there.
+TEST_F(MainDialogTest, FoldingTheRearViewAwayShowsTheMapLabelOnItsNewBar)
+{
+    UseCard("card");
+    StartDialog();
+    BOOL played = FALSE;
+    OnUi([&] { played = dlg().VideoPlay(TRUE); });
+    ASSERT_TRUE(played);
+    ASSERT_TRUE(WaitUntil([&] { return dlg().m_VideoMgr.GetState() == STATE_PLAY; }));
+    const RECT rearLabel = ChildRect(ID_STATIC_REAR);
+    OnUi([&] { dlg().SendMessage(WM_COMMAND, ID_BTN_FOLUP); });
+    Pump(1000);
+    ASSERT_FALSE(IsWindowVisible(GetDlgItem(hwnd(), ID_VIDEO_SUB)));
+    const RECT mapLabel = ChildRect(ID_STATIC_MAP);
+    ASSERT_GT(rearLabel.bottom, mapLabel.top) << "the labels overlap in this layout";
+    // Below its text, the rear label shows what lies beside it on each row: the bars beneath.
+    const RECT rows = {rearLabel.right - 3, rearLabel.top + 20, rearLabel.right + 3,
+                       rearLabel.bottom};
+    const Pixels shown = ReadScreen(&rows);
+    int stale = 0;
+    for (int y = 0; y < shown.size.cy; ++y)
+        stale += shown.At(1, y) != shown.At(5, y);
+    EXPECT_EQ(stale, 0) << "rows of the rear label showing the old background";
+    const uint32_t bar = shown.At(5, mapLabel.top - rows.top + 7);
+    const Pixels text = ReadScreen(&mapLabel);
+    EXPECT_GT(text.CountDiffering({0, 0, text.size.cx, text.size.cy}, bar, 100), 10)
+        << "the map's text shows";
+    SaveShot("main_dialog_rear_folded_away.png");
+    CloseDialog();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Language
 
@@ -534,7 +570,8 @@ TEST_F(MainDialogTest, ADeviceNotificationLeavesTheWindowAnsweringWhileTheCardSe
     OnUi([&] { dlg().SendMessage(WM_DEVICECHANGE, 0x8000, 0); });
     BOOL pending = FALSE;
     OnUi([&] { pending = dlg().m_bCardCheckPending; });
-    EXPECT_LT(GetTickCount() - start, 1000u) << "the dialog waited for the card";
+    // The card settles for 3 s: the dialog answers well before.
+    EXPECT_LT(GetTickCount() - start, 2500u) << "the dialog waited for the card";
     EXPECT_TRUE(pending);
     for (int i = 0; i < 100 && pending; ++i) {
         Pump(50);
