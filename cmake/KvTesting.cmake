@@ -1,10 +1,12 @@
 # kv_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>]
-#             [FIXTURES <fixtures...>] [THREADED] [WORKING_DIRECTORY <dir>])
+#             [FIXTURES <fixtures...>] [THREADED] [REAL_TIME] [WORKING_DIRECTORY <dir>])
 #
 # One GoogleTest program per call, registered with ctest case by case. THREADED marks code that
 # also runs under ThreadSanitizer: such programs get the label "threaded" and join the
 # `threaded_tests` target that the TSan tree builds. FIXTURES names ctest fixtures (for instance
-# the recordings that mkcard writes) that must be set up first.
+# the recordings that mkcard writes) that must be set up first. REAL_TIME marks cases that play
+# recordings against the clock (pictures shown at their times, a process started within its
+# time): each runs alone, so that the rest of a parallel run cannot make it miss its times.
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
@@ -18,7 +20,7 @@ if(NOT TARGET kv_own_session)
 endif()
 
 function(kv_add_test name)
-  cmake_parse_arguments(T "THREADED" "WORKING_DIRECTORY" "SOURCES;LIBS;LABELS;FIXTURES" ${ARGN})
+  cmake_parse_arguments(T "THREADED;REAL_TIME" "WORKING_DIRECTORY" "SOURCES;LIBS;LABELS;FIXTURES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} kv_own_session GTest::gtest GTest::gtest_main
                         GTest::gmock)
@@ -40,6 +42,9 @@ function(kv_add_test name)
   endif()
   if(T_FIXTURES)
     list(APPEND props FIXTURES_REQUIRED "${T_FIXTURES}")
+  endif()
+  if(T_REAL_TIME)
+    list(APPEND props RUN_SERIAL TRUE)
   endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${T_WORKING_DIRECTORY}
