@@ -64,7 +64,10 @@ TEST_F(Renderers, APairPlaysOnTheSoundClockToItsEnd)
     for (size_t i = 0; i < 2; ++i) {
         SCOPED_TRACE(i);
         const KvRendererCounts counts = Counts(g.videos[i].Get());
-        EXPECT_GE(counts.received, 119) << "8 s at 15 a second";
+        // 8 s at 15 a second; the decoder may leave out a few pictures that come late (the
+        // lateness the renderer sends upstream), more so on a loaded machine.
+        EXPECT_GE(counts.received, 114) << "8 s at 15 a second";
+        EXPECT_LE(counts.received, 120);
         EXPECT_EQ(counts.presented + counts.dropped, counts.received);
         EXPECT_GE(counts.presented, 108) << "at least nine in ten shown";
         const auto late = Lateness(Shown(g, i));
@@ -113,7 +116,8 @@ TEST_F(Renderers, AnAviPlaysThroughTheSplitterAndTheWrapperToItsEnd)
     ASSERT_TRUE(SUCCEEDED(g.control->Run()));
     ASSERT_TRUE(g.WaitForComplete(30000));
     const KvRendererCounts counts = Counts(g.videos[0].Get());
-    EXPECT_EQ(counts.received, 120);
+    EXPECT_GE(counts.received, 114) << "a few late pictures may be left out upstream";
+    EXPECT_LE(counts.received, 120);
     EXPECT_GE(counts.presented, 108);
     EXPECT_LT(Median(Lateness(Shown(g, 0))), 20.0);
     EXPECT_GE(Counts(g.sound.Get()).framesPlayed, 7 * 16000);
