@@ -453,6 +453,18 @@ struct World {
             (work / "viewer.log").string());
     }
 
+    // Starts the viewer on `card` and waits until its first recording is listed: `*listed` is
+    // the time from the start, NaN when nothing was listed within 20 s.
+    std::unique_ptr<Child> StartUntilListed(const fs::path& card, double* listed)
+    {
+        const auto start = Clock::now();
+        auto viewer = StartViewer(card);
+        Child* child = viewer.get();
+        *listed = Until(start, 20, [this] { return Listed(); },
+                        [child] { return child->Running(); });
+        return viewer;
+    }
+
     // The splash is gone and the list's first row carries text: the dialog is shown with the
     // card listed.
     bool Listed()
@@ -496,10 +508,8 @@ void BM_StartToDialogWith100Recordings(benchmark::State& state)
         return;
     }
     for (auto _ : state) {
-        const auto start = Clock::now();
-        auto viewer = world.StartViewer(world.hundredCard);
-        const double listed = Until(start, 20, [&] { return world.Listed(); },
-                                    [&] { return viewer->Running(); });
+        double listed = 0;
+        auto viewer = world.StartUntilListed(world.hundredCard, &listed);
         if (std::isnan(listed)) {
             state.SkipWithError("the viewer showed no listed card within 20 s");
             return;
@@ -527,10 +537,9 @@ void BM_ViewerOn1080pCard(benchmark::State& state)
         return;
     }
     for (auto _ : state) {
-        const auto start = Clock::now();
-        auto viewer = world.StartViewer(world.hdCard);
+        double listed = 0;
+        auto viewer = world.StartUntilListed(world.hdCard, &listed);
         auto alive = [&] { return viewer->Running(); };
-        const double listed = Until(start, 20, [&] { return world.Listed(); }, alive);
         if (std::isnan(listed)) {
             state.SkipWithError("the viewer showed no listed card within 20 s");
             return;
