@@ -146,6 +146,7 @@ TEST(MkcardAvi, EveryKindHasTheLayoutAndTheDamageItIsNamedFor)
         {"Rec_0001.avi", true, false, "H264"}, {"short.avi", true, false, "H264"},
         {"pastend.avi", true, false, "H264"},  {"hugeindex.avi", true, false, "H264"},
         {"sizes.avi", true, false, "H264"},    {"lowercase.avi", true, false, "h264"},
+        {"undeclared.avi", true, false, "H264"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -177,11 +178,12 @@ TEST(MkcardAvi, EveryKindHasTheLayoutAndTheDamageItIsNamedFor)
             EXPECT_EQ(Le32(f, 4), f.size() - 8);
         }
 
-        size_t telemetry = 0, pastEnd = 0;
+        size_t telemetry = 0, pastEnd = 0, undeclared = 0;
         std::set<size_t> sizes;
         for (const IndexEntry& e : l.entries) {
             const bool text = e.id == "02tx";
             telemetry += text;
+            undeclared += e.id == "07dc";
             if (text && e.offset >= f.size()) {
                 ++pastEnd;
                 continue;
@@ -200,6 +202,9 @@ TEST(MkcardAvi, EveryKindHasTheLayoutAndTheDamageItIsNamedFor)
         }
         EXPECT_EQ(telemetry, 30u) << "ten chunks a second for 3 s";
         EXPECT_EQ(pastEnd, name == "pastend.avi" ? 4u : 0u);
+        // Stream 07 lies beside every telemetry chunk; the header declares three streams.
+        EXPECT_EQ(undeclared, name == "undeclared.avi" ? 30u : 0u);
+        EXPECT_EQ(Le32(f, 56), 3u) << "avih's stream count";
         if (name == "samples.avi") {
             EXPECT_EQ(sizes, std::set<size_t>{72});
         } else if (name == "sizes.avi") {

@@ -14,7 +14,8 @@ const std::vector<std::string>& AviKinds()
 {
     static const std::vector<std::string> kinds = {"samples",   "lines", "newstyle",
                                                    "short",     "pastend", "hugeindex",
-                                                   "sizes",     "lowercase", "dualvideo"};
+                                                   "sizes",     "lowercase", "dualvideo",
+                                                   "undeclared"};
     return kinds;
 }
 
@@ -43,6 +44,8 @@ void WriteAvi(const std::string& kind, const fs::path& out, const SingleOptions&
         avi.damage = AviDamage::OversizedTextChunks;
     } else if (kind == "lowercase") {
         avi.damage = AviDamage::LowerCaseHandler;
+    } else if (kind == "undeclared") {
+        avi.damage = AviDamage::UndeclaredStream;
     } else if (kind == "dualvideo") {
         avi.rearVideo = true;
     }

@@ -161,6 +161,8 @@ public:
                 }
             }
             m_chunks.push_back({textId, telemetry[j].payload, true, true});
+            if (m_options.damage == AviDamage::UndeclaredStream)
+                m_chunks.push_back({kUndeclaredId, std::string(64, char(0xA5)), true, false});
             const double next = double(j + 1) / kLinesPerSecond;
             while (framesDone < frames &&
                    (double(framesDone) / m_spec.fps < next || j + 1 == telemetry.size())) {

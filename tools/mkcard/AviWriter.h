@@ -32,6 +32,9 @@ enum class AviDamage {
     OversizedTextChunks,
     // The video stream's handler is "h264" in lower case.
     LowerCaseHandler,
+    // Beside every telemetry chunk lies a chunk of stream 07 ("07dc", 64 bytes that are no
+    // picture), which the header does not declare; the index lists them with the others.
+    UndeclaredStream,
 };
 
 struct AviOptions {
@@ -45,6 +48,8 @@ struct AviOptions {
 
 // Index positions that AviDamage::IndexPastEnd gives its entries.
 constexpr uint32_t kPastEndOffset = 0x7FFFFF00;
+// The chunk id of the stream that AviDamage::UndeclaredStream adds.
+constexpr const char* kUndeclaredId = "07dc";
 
 class AviWriter : public RecordingWriter {
 public:

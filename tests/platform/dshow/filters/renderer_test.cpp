@@ -302,7 +302,8 @@ TEST_F(Renderers, LatePicturesAreDroppedAndTheLatenessGoesUpstream)
 TEST_F(Renderers, DamagedAvisEndOrAreRefusedAndStopAtOnce)
 {
     for (const char* fixture : {"avi/short.avi", "avi/pastend.avi", "avi/hugeindex.avi",
-                                "avi/sizes.avi", "avi/lowercase.avi"}) {
+                                "avi/sizes.avi", "avi/lowercase.avi",
+                                "avi/undeclared.avi"}) {
         SCOPED_TRACE(fixture);
         RendererGraph g(RendererGraph::Kind::Avi, Fixture(fixture));
         if (!g.built)
