@@ -15,7 +15,7 @@ const std::vector<std::string>& AviKinds()
     static const std::vector<std::string> kinds = {"samples",   "lines", "newstyle",
                                                    "short",     "pastend", "hugeindex",
                                                    "sizes",     "lowercase", "dualvideo",
-                                                   "undeclared"};
+                                                   "undeclared", "nosound"};
     return kinds;
 }
 
@@ -56,6 +56,8 @@ void WriteAvi(const std::string& kind, const fs::path& out, const SingleOptions&
     spec.videoKbps = options.videoKbps;
     spec.seconds = options.seconds;
     spec.sampleRate = 16000;
+    if (kind == "nosound")
+        spec.audio = AudioCodec::None;
     if (out.has_parent_path())
         fs::create_directories(out.parent_path());
     AviWriter(avi).Write(spec, out);

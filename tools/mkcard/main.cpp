@@ -37,7 +37,7 @@ constexpr const char* kUsage =
     "kinds: pair normal noaudio pcm_s16le pcm_s16be mp3 mpeg4 bframes tiny16 oneframe audioonly\n"
     "       notext truncated empty badavcc hugetext\n"
     "avi kinds: samples lines newstyle short pastend hugeindex sizes lowercase dualvideo\n"
-    "           undeclared\n";
+    "           undeclared nosound\n";
 
 // A command-line mistake: reported with the usage text, exit status 2.
 struct UsageError : std::runtime_error {
