@@ -1,8 +1,9 @@
-// The playback engine beside a source filter that lacks what the engine asks of it: the dual
+// The playback engine beside source filters that lack what the engine asks of them. The dual
 // source's class is taken, for the whole process, by a stand-in that answers each test case's
 // way (no IFileSourceFilter, no pairing interface, no track interface, or a refusal to join the
-// graph). Every such open fails with the message box of its row in the failure table, and
-// leaves no source filter alive. The decoders and renderers are the real ones.
+// graph), and the AVI splitter's by one whose output cannot list its media types. Every such
+// open fails as its row of the failure table says, and leaves no source filter alive. The
+// decoders and renderers are the real ones.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -88,11 +89,84 @@ HRESULT CreateStandIn(IUnknown*, REFIID iid, void** object)
     return hr;
 }
 
+// A stand-in for the AVI splitter: its input takes the reader's stream, and its one output
+// pin fails to list its media types, so the engine cannot count the video streams.
+std::atomic<int> g_aliveSplitters{0};
+std::atomic<int> g_typeListings{0};  // asked of the stand-in splitter's output
+
+class CStandInSplitterInput final : public CBaseInputPin {
+public:
+    CStandInSplitterInput(CBaseFilter* filter, CCritSec* lock, HRESULT* phr)
+        : CBaseInputPin(NAME("Stand-in splitter input"), filter, lock, phr, L"input pin")
+    {
+    }
+    HRESULT CheckMediaType(const CMediaType* type) override
+    {
+        return IsEqualGUID(*type->Type(), MEDIATYPE_Stream) ? S_OK : S_FALSE;
+    }
+};
+
+class CStandInSplitterOutput final : public CBaseOutputPin {
+public:
+    CStandInSplitterOutput(CBaseFilter* filter, CCritSec* lock, HRESULT* phr)
+        : CBaseOutputPin(NAME("Stand-in splitter output"), filter, lock, phr, L"Stream 00")
+    {
+    }
+    HRESULT CheckMediaType(const CMediaType*) override { return S_FALSE; }
+    HRESULT DecideBufferSize(IMemAllocator*, ALLOCATOR_PROPERTIES*) override
+    {
+        return E_UNEXPECTED;
+    }
+    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** types) override
+    {
+        ++g_typeListings;
+        *types = nullptr;
+        return E_FAIL;
+    }
+};
+
+class CStandInSplitter final : public CBaseFilter {
+public:
+    CStandInSplitter()
+        : CBaseFilter(NAME("Stand-in splitter"), nullptr, &m_lock, CLSID_AviSplitter),
+          m_input(this, &m_lock, &m_hr),
+          m_output(this, &m_lock, &m_hr)
+    {
+        ++g_aliveSplitters;
+    }
+    ~CStandInSplitter() override { --g_aliveSplitters; }
+
+    int GetPinCount() override { return 2; }
+    CBasePin* GetPin(int index) override
+    {
+        if (index == 0)
+            return &m_input;
+        return index == 1 ? &m_output : nullptr;
+    }
+
+private:
+    CCritSec m_lock;
+    HRESULT m_hr = S_OK;
+    CStandInSplitterInput m_input;
+    CStandInSplitterOutput m_output;
+};
+
+HRESULT CreateStandInSplitter(IUnknown*, REFIID iid, void** object)
+{
+    auto* splitter = new CStandInSplitter();
+    splitter->NonDelegatingAddRef();
+    const HRESULT hr = splitter->NonDelegatingQueryInterface(iid, object);
+    splitter->NonDelegatingRelease();
+    return hr;
+}
+
 class StandInEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
+        // Registered before anything asks COM for a class, so before the layer's own.
         ASSERT_TRUE(platform::RegisterSystemClass(CLSID_KVMP4DualSourceFilter, &CreateStandIn));
+        ASSERT_TRUE(platform::RegisterSystemClass(CLSID_AviSplitter, &CreateStandInSplitter));
         m_world = std::make_unique<EngineWorld>(false);
     }
     void TearDown() override { m_world.reset(); }
@@ -146,6 +220,30 @@ TEST(StandInSource, EachMissingPieceFailsTheOpenWithItsMessageAndLeavesNoSource)
         EXPECT_EQ(g_alive.load(), 0);
         EXPECT_FALSE(GraphOf(engine.GetVideoRenderer(FALSE)));
     }
+    engine.Close();
+    windows.engine = nullptr;
+}
+
+// An AVI open that fails at the count of the splitter's streams (only traced, as connection
+// failures are) leaves neither the splitter nor the reader with its file open.
+TEST(StandInSplitter, AFailedStreamCountFailsTheOpenAndLeavesNoReaderNorSplitter)
+{
+    TemporaryFolder folder;
+    CVideoMgr engine;
+    EngineWindows windows;
+    windows.engine = &engine;
+    engine.SetOwnerWnd(windows.owner);
+    engine.SetVideoWnd(windows.main, windows.sub);
+    const fs::path avi = folder.Path() / "lines.avi";
+    fs::copy_file(Fixture("avi/lines.avi"), avi);
+    platform::testing::ClearShownMessageBoxes();
+    EXPECT_FALSE(engine.OnMovieOpen(WindowsPath(avi), FALSE, FALSE));
+    EXPECT_EQ(engine.GetState(), STATE_STOP);
+    EXPECT_EQ(engine.GetVideoTrackCount(), 0);
+    EXPECT_GT(g_typeListings.load(), 0) << "the reader connected and the count was asked";
+    EXPECT_TRUE(platform::testing::ShownMessageBoxes().empty());
+    EXPECT_EQ(g_aliveSplitters.load(), 0);
+    EXPECT_EQ(OpenDescriptors(avi), 0) << "the reader let go of the file";
     engine.Close();
     windows.engine = nullptr;
 }
