@@ -416,7 +416,7 @@ TEST_F(Browser, ACanvasFillsTheWindowAndShowsWhatTheScriptDrew)
     EXPECT_EQ(Number(L"resized"), 150);
 }
 
-TEST_F(Browser, MouseWheelAndTimersReachThePage)
+TEST_F(Browser, MouseDoubleClicksWheelAndTimersReachThePage)
 {
     Navigate(Page("input.htm", R"(<canvas></canvas><script>
         var log = [];
@@ -439,6 +439,14 @@ TEST_F(Browser, MouseWheelAndTimersReachThePage)
     EXPECT_EQ(Run(L"var said = text();"), S_OK);
     EXPECT_EQ(Text(L"said"),
               L"mousedown@30,40 mousemove@35,45 mouseup@35,45 click@35,45 wheel -100");
+    // Two quick clicks at one place: the second press is the page's double click.
+    EXPECT_EQ(Run(L"log = [];"), S_OK);
+    for (bool down : {true, false, true, false})
+        platform::testing::InjectMouseButton(60, 70, platform::testing::MouseButton::Left, down);
+    platform::testing::PumpMessages();
+    EXPECT_EQ(Run(L"var twice = text();"), S_OK);
+    EXPECT_EQ(Text(L"twice"), L"mousedown@60,70 mouseup@60,70 click@60,70 mousedown@60,70 "
+                              L"dblclick@60,70 mouseup@60,70 click@60,70");
     platform::testing::AdvanceClockAndPump(1000);
     EXPECT_EQ(Number(L"ticks"), 3);
     EXPECT_EQ(Number(L"once"), 1);
