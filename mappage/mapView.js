@@ -13,7 +13,8 @@ var MapView = (function () {
     var view = {x: 0.5, y: 0.5, zoom: 1};     // centre in world units (0..1), zoom level
     var track = null;                          // {x: Float64Array, y: Float64Array, n, color, width, alpha, box}
     var marker = null;                         // {x, y} in world units
-    var layer = null;                          // the track drawn at one view, reused while dragging
+    var layer = null;                          // {x, y, zoom}: the view the track layer was drawn at
+    var surface = null;                        // {canvas, ctx}: the track layer, kept for the next track
     var drag = null;
     // A track was fitted while the map had no room (its window collapsed to a pixel, as the
     // viewer keeps it until a position is shown): it is fitted again once the map has its size,
@@ -65,23 +66,38 @@ var MapView = (function () {
         var count = values.length / 2;
         var n = 0, xs = new Float64Array(count), ys = new Float64Array(count);
         var x0 = Infinity, y0 = Infinity, x1 = -Infinity, y1 = -Infinity;
-        var identity = datum.identity === true, toMap = datum.toMap, toMapInto = datum.toMapInto;
-        var moved = [0, 0];
+        var identity = datum.identity === true, toMap = datum.toMap;
+        // A datum that moves a whole track in one call gets the valid points together.
+        var moved = null;
+        if (!identity && datum.toMapAll) {
+            moved = new Float64Array(values.length);
+            var m = 0;
+            for (var v = 0; v < values.length; v += 2) {
+                var lonV = values[v], latV = values[v + 1];
+                if (lonV >= -180 && lonV <= 180 && latV >= -90 && latV <= 90) {
+                    moved[m++] = lonV;
+                    moved[m++] = latV;
+                }
+            }
+            datum.toMapAll(moved, m);
+            values = moved;
+            count = m;
+        } else {
+            count = values.length;
+        }
         var sin = Math.sin, log = Math.log, PI = Math.PI, FOUR_PI = 4 * Math.PI;
         var LAT_LIMIT = 85.05112878;
-        for (var j = 0; j < values.length; j += 2) {
+        for (var j = 0; j < count; j += 2) {
             var lon = values[j], lat = values[j + 1];
-            // Also false for NaN and the infinities.
-            if (!(lon >= -180 && lon <= 180 && lat >= -90 && lat <= 90))
-                continue;
-            if (toMapInto) {
-                toMapInto(lon, lat, moved);
-                lon = moved[0];
-                lat = moved[1];
-            } else if (!identity) {
-                var m = toMap(lon, lat);
-                lon = m[0];
-                lat = m[1];
+            if (!moved) {
+                // Also false for NaN and the infinities.
+                if (!(lon >= -180 && lon <= 180 && lat >= -90 && lat <= 90))
+                    continue;
+                if (!identity) {
+                    var p = toMap(lon, lat);
+                    lon = p[0];
+                    lat = p[1];
+                }
             }
             // worldX and worldY, inline.
             var x = (lon + 180) / 360;
@@ -111,7 +127,9 @@ var MapView = (function () {
         fitPending = canvas.width < 2 || canvas.height < 2;
     }
 
-    // The track layer: twice the window's size, centred on the view it was drawn at. Points
+    // The track layer: twice the window's size, centred on the view it was drawn at, reused
+    // while dragging. Its canvas is kept from track to track and cleared (a new canvas is
+    // clear already), as making one of that size costs more than drawing a long track. Points
     // closer than half a pixel to the last drawn one are skipped.
     function drawLayer() {
         if (!track || track.n === 0) {
@@ -119,14 +137,18 @@ var MapView = (function () {
             return;
         }
         var w = canvas.width * 2, h = canvas.height * 2;
-        if (!layer || layer.canvas.width !== w || layer.canvas.height !== h) {
+        var g;
+        if (!surface || surface.canvas.width !== w || surface.canvas.height !== h) {
             var c = document.createElement('canvas');
             c.width = w;
             c.height = h;
-            layer = {canvas: c, ctx: c.getContext('2d')};
+            surface = {canvas: c, ctx: c.getContext('2d')};
+            g = surface.ctx;
+        } else {
+            g = surface.ctx;
+            g.clearRect(0, 0, w, h);
         }
-        var g = layer.ctx, s = scale(), ox = w / 2 - view.x * s, oy = h / 2 - view.y * s;
-        g.clearRect(0, 0, w, h);
+        var s = scale(), ox = w / 2 - view.x * s, oy = h / 2 - view.y * s;
         g.globalAlpha = track.alpha;
         g.strokeStyle = track.color;
         g.lineWidth = track.width;
@@ -148,9 +170,7 @@ var MapView = (function () {
         if (n === 1)
             g.lineTo(lx + 0.01, ly);
         g.stroke();
-        layer.x = view.x;
-        layer.y = view.y;
-        layer.zoom = view.zoom;
+        layer = {x: view.x, y: view.y, zoom: view.zoom};
     }
 
     function layerFits() {
@@ -269,7 +289,7 @@ var MapView = (function () {
             if (!layerFits())
                 drawLayer();
             var s = scale();
-            ctx.drawImage(layer.canvas, (layer.x - view.x) * s - w / 2, (layer.y - view.y) * s - h / 2);
+            ctx.drawImage(surface.canvas, (layer.x - view.x) * s - w / 2, (layer.y - view.y) * s - h / 2);
         }
         drawMarker();
         drawScaleBar();
@@ -393,9 +413,9 @@ var MapView = (function () {
 
     return {
         // Starts the map on a canvas with a datum {toMap(lon, lat), fromMap(x, y)} (with
-        // identity: true when both give back what they are given, or toMapInto(lon, lat, out)
-        // that writes what toMap returns into out) and makes the
-        // viewer's calls global functions.
+        // identity: true when both give back what they are given, or toMapAll(values, count)
+        // that moves the first count numbers of values, longitude and latitude by turns, in
+        // place as toMap would) and makes the viewer's calls global functions.
         start: function (target, pageDatum) {
             canvas = target;
             ctx = canvas.getContext('2d');

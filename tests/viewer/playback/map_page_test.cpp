@@ -104,7 +104,18 @@ TEST_F(MapPage, TheTrackIsDrawnInItsColourAndTheWholeTrackIsShown)
     m_form->ExecScript("removePolyLine()");
     Extent area = Area();
     POINT a = Where(area, 126.95, 37.50), b = Where(area, 126.97, 37.51);
-    EXPECT_NE(At(Pixels(), (a.x + b.x) / 2, (a.y + b.y) / 2), 0xF47778u);
+    const POINT was = {(a.x + b.x) / 2, (a.y + b.y) / 2};
+    EXPECT_NE(At(Pixels(), was.x, was.y), 0xF47778u);
+
+    // The next recording's track, elsewhere, is drawn alone: nothing of the last one is left
+    // where it lay on the screen.
+    m_form->ExecScript("addPolyLine('127.300000,37.700000|127.310000,37.690000',\"blue\",4,1)");
+    area = Area();
+    EXPECT_GT(area.east, 127.31);
+    const uint32_t there = At(Pixels(), was.x, was.y);
+    EXPECT_FALSE(Channel(there, 16) > 0xD0 && Channel(there, 8) < 0x90) << std::hex << there;
+    POINT c = Where(area, 127.30, 37.70), d = Where(area, 127.31, 37.69);
+    EXPECT_EQ(At(Pixels(), (c.x + d.x) / 2, (c.y + d.y) / 2), 0x0000FFu);
 }
 
 TEST_F(MapPage, ATrackDrawnWhileTheMapIsCollapsedIsFittedWhenItGetsItsSize)
@@ -233,6 +244,54 @@ TEST_F(MapPage, ThePageForChinaDrawsInItsDatumAndAnswersInWgs84)
     EXPECT_NEAR((china.west + china.east) / 2, 116.397, 4 * perPixel);
     EXPECT_NEAR((china.north + china.south) / 2, 39.908, 4 * perPixel);
     EXPECT_NEAR(china.east - china.west, plain.east - plain.west, 4 * perPixel);
+}
+
+// A long track is moved through the China page's datum in one go, which interpolates the
+// offset between exactly moved cell corners: every point must land where moving it on its own
+// puts it (as the marker is moved), within two centimetres in China, and exactly near the
+// border and outside it, where an offset may start or stop.
+TEST_F(MapPage, TheChinaPageMovesALongTrackAsItMovesEachPoint)
+{
+    Open("mapView_baidu.htm");
+    std::wstring answer = m_form->RunScriptAndReadValue(R"(
+        var points = [], seed = 99;
+        function next() { seed = (seed * 1103515245 + 12345) % 2147483648; return seed / 2147483648; }
+        // Spread over China, its border area and beyond.
+        for (var i = 0; i < 3000; i++)
+            points.push(65 + next() * 80, -5 + next() * 66);
+        // Drives of fixes a few metres apart, so that many share a cell: near Beijing, across
+        // the western border line and along the northern one.
+        var starts = [[116.3, 39.9], [71.95, 40.0], [120.0, 55.78]];
+        for (var d = 0; d < starts.length; d++) {
+            var lon = starts[d][0], lat = starts[d][1];
+            for (var k = 0; k < 2000; k++) {
+                lon += 0.00012 + 0.0001 * next();
+                lat += 0.0001 * (next() - 0.5);
+                points.push(lon, lat);
+            }
+        }
+        var moved = new Float64Array(points);
+        ChinaDatum.toMapAll(moved, moved.length);
+        var worst = 0, borderMisses = 0;
+        for (var j = 0; j < points.length; j += 2) {
+            var one = ChinaDatum.toMap(points[j], points[j + 1]);
+            var off = Math.max(Math.abs(one[0] - moved[j]), Math.abs(one[1] - moved[j + 1]));
+            var x = points[j], y = points[j + 1];
+            var inner = x > 72.054 && x < 137.7847 && y > 0.8793 && y < 55.7771;
+            if (inner)
+                worst = Math.max(worst, off);
+            else if (off !== 0)
+                borderMisses++;
+        }
+        document.forms[0].extent.value = worst + ' ' + borderMisses;
+    )");
+    double worst = -1;
+    int borderMisses = -1;
+    ASSERT_EQ(std::swscanf(answer.c_str(), L"%lf %d", &worst, &borderMisses), 2)
+        << std::string(answer.begin(), answer.end());
+    EXPECT_GE(worst, 0.0);
+    EXPECT_LT(worst, 2e-7);  // degrees: about two centimetres
+    EXPECT_EQ(borderMisses, 0);
 }
 
 }  // namespace
