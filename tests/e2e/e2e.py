@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """The viewer end to end: a written card, the program under its own Xvfb display with the SDL
 presenter, driven by xdotool, its screen read back by region. Usage: e2e.py BIN_DIR WORK_DIR.
-Exits 77 (skipped) when Xvfb or xdotool is missing, or neither libX11 nor xwd is there to read
-the screen, except under CI (CI set in the environment), where the install script must have put
-them in and a missing tool fails the test.
+Exits 77 (skipped) when Xvfb, xdotool or libX11 (which drops the files, through xdnd.py) is
+missing, or neither libX11 nor xwd is there to read the screen, except under CI (CI set in the
+environment), where the install script must have put them in and a missing tool fails the test.
 
 Every wait is a bounded poll of the screen; the captures of each step land in WORK_DIR."""
 import os
@@ -14,6 +14,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import xdnd  # noqa: E402
 import xshot  # noqa: E402
 
 SKIP = 77
@@ -21,6 +22,9 @@ SKIP = 77
 # at 100 percent scale, so design units are pixels).
 FIRST_ROW = (732, 480)              # first recording of the Continuous list
 ROW_TEXT = (655, 472, 60, 16)       # the start of the first row's title, left of the splash
+ROW_PITCH = 20                      # the list's rows lie 20 pixels apart; it shows 10 whole rows
+LIST_ROWS = 5                       # the card's Continuous list: three fronts and two rears
+DROP_POINT = (732, 650)             # in the list, below its rows
 FRONT_SKY = (60, 150, 400, 60)      # the sky of the front picture
 REAR_SKY = (760, 150, 200, 40)      # the sky of the rear picture, in the right-hand window
 COUNTER = (2, 112, 138, 64)         # the frame number burnt into the sample's front picture
@@ -69,6 +73,18 @@ def make_card(mkcard, card):
                    check=True, stdout=subprocess.DEVNULL, timeout=300)
 
 
+def make_dropped(mkcard, folder, count):
+    """Front recordings outside the card, in a folder named as a card's continuous one, later
+    than every recording of the card so that they list after it: the first one written by
+    mkcard, the rest copies of it under the following minutes' names."""
+    names = [os.path.join(folder, "REC_2026_05_14_09_%02d_00_F.mp4" % i) for i in range(count)]
+    subprocess.run([mkcard, "single", "normal", names[0], "--seconds", "10"], check=True,
+                   stdout=subprocess.DEVNULL, timeout=300)
+    for name in names[1:]:
+        shutil.copyfile(names[0], name)
+    return names
+
+
 def start_xvfb():
     rfd, wfd = os.pipe()
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(wfd), "-screen", "0", "1920x1080x24", "-nolisten", "tcp"],
@@ -92,6 +108,8 @@ def main(bin_dir, work):
     missing = [tool for tool in ("Xvfb", "xdotool") if not shutil.which(tool)]
     if not xshot.can_capture():
         missing.append("libX11 (or xwd)")
+    if not xdnd.available():
+        missing.append("libX11")
     if missing:
         if os.environ.get("CI"):
             print("e2e: %s is not installed, and CI runs every suite" % missing[0])
@@ -104,6 +122,7 @@ def main(bin_dir, work):
     card, home = os.path.join(work, "card"), os.path.join(work, "home")
     os.makedirs(home)
     make_card(os.path.join(bin_dir, "mkcard"), card)
+    dropped = make_dropped(os.path.join(bin_dir, "mkcard"), os.path.join(work, "files", "cont_rec"), 8)
     display = start_xvfb()
     screen = xshot.Display(display)
 
@@ -145,8 +164,23 @@ def main(bin_dir, work):
         started.append(p)
         return p
 
-    def row_text():
-        return region(ROW_TEXT).distinct(*ROW_TEXT, step=1) > 4
+    def row_box(row, width=60):
+        """The start of the title of the list's row (0 the top one), or `width` pixels of it."""
+        x, y, _, h = ROW_TEXT
+        return (x, y + row * ROW_PITCH, width, h)
+
+    def title(row):
+        """The pixels of the row's whole title."""
+        box = row_box(row, 160)
+        return region(box).region(*box)
+
+    def differ(a, b):
+        """How many pixels of two same-sized pictures differ."""
+        return sum(1 for i in range(0, len(a) - 2, 3) if abs(a[i] - b[i]) + abs(a[i + 1] - b[i + 1]) + abs(a[i + 2] - b[i + 2]) > 30)
+
+    def row_text(row=0):
+        box = row_box(row)
+        return region(box).distinct(*box, step=1) > 4
 
     def front_sky():
         return region(FRONT_SKY).mean(*FRONT_SKY)[2] > 150
@@ -255,6 +289,36 @@ def main(bin_dir, work):
         os.rename(card + ".out", card)
         poll("the lists to come back after the card was inserted", row_text, timeout=20)
         shot("card-inserted")
+
+        step = "drop"
+        # A recording dragged from elsewhere and let go over the list joins it, in the row after
+        # the card's recordings; a double click plays it. (The player stopped when the card went.)
+        if row_text(LIST_ROWS) or front_sky():
+            fail("a row after the card's recordings, or a picture, before anything was dropped")
+        xdnd.drop_files(display, dropped[:1], *DROP_POINT, timeout=20)
+        poll("the dropped recording in the list", lambda: row_text(LIST_ROWS), timeout=10)
+        shot("dropped")
+        click(FIRST_ROW[0], FIRST_ROW[1] + LIST_ROWS * ROW_PITCH, times=2)
+        poll("the dropped recording playing after a double click, its fill moving along the seek bar",
+             lambda: front_sky() and seek_fill() > 10, timeout=30)
+        a = shot("dropped-playing")
+        poll("the dropped recording's picture to change",
+             lambda: a.changed(region(COUNTER), *COUNTER, step=2) > 0.02, timeout=10)
+
+        step = "wheel"
+        # More recordings dropped at once make the list longer than its window. One notch of the
+        # wheel down over the list scrolls it two rows (the third row's title comes to the top);
+        # a notch up scrolls it back.
+        xdnd.drop_files(display, dropped[1:], *DROP_POINT, timeout=20)
+        poll("the list filled past its window", lambda: row_text(9), timeout=10)
+        before = [title(r) for r in range(3)]
+        point(*DROP_POINT)
+        xdo("click", 5)
+        poll("the list scrolled two rows by the wheel",
+             lambda: differ(title(0), before[0]) > 8 and differ(title(0), before[2]) < 3, timeout=10)
+        shot("wheel-down")
+        xdo("click", 4)
+        poll("the list scrolled back by the wheel", lambda: differ(title(0), before[0]) < 3, timeout=10)
 
         step = "single instance"
         second = start()
