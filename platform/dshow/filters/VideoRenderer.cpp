@@ -468,6 +468,7 @@ void CVideoRenderer::PresentLoop()
                 // The pause picture: shown at once, it completes the pause.
                 lock.unlock();
                 Present(q.sample);
+                m_shownGeneration = q.generation;
                 lock.lock();
                 if (q.generation == m_generation) {
                     m_cued = true;
@@ -494,11 +495,17 @@ void CVideoRenderer::PresentLoop()
         }
         lock.unlock();
         if (show) {
-            if (lateness > kLateDrop) {
+            // The first picture since a stop or a flush (a start, a seek, a rate change) is
+            // shown however late it comes, so that the window shows the new position at once
+            // instead of keeping the old picture until the stream has caught up; its lateness
+            // still goes upstream.
+            const bool first = q.generation != m_shownGeneration;
+            if (lateness > kLateDrop && !first) {
                 CountDropped();
                 SendQuality(lateness, start, std::max<REFERENCE_TIME>(stop - start, 1));
             } else {
                 Present(q.sample);
+                m_shownGeneration = q.generation;
                 if (lateness > kLateDrop / 2)
                     SendQuality(lateness, start, std::max<REFERENCE_TIME>(stop - start, 1));
                 else if (m_qualityHoldoff > 0)

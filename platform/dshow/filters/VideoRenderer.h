@@ -13,10 +13,11 @@
 // A picture that ends before stream time 0 (the pictures between a key frame and the position
 // a seek asked for) is not shown. While paused, the first picture after a pause from stopped,
 // a flush or a seek is shown at once (the pause picture) and completes the pause; the next
-// waits for the run. A picture more than kLateDrop late is not painted, and the lateness goes
-// upstream as a quality message (Famine, Late, the picture's start), so that the decoder can
-// skip pictures; after a report the renderer waits for as many pictures as that lateness
-// covers before it reports again.
+// waits for the run. A picture more than kLateDrop late is not painted (unless it is the first
+// since a stop or a flush, which is shown however late), and the lateness goes upstream as a
+// quality message (Famine, Late, the picture's start), so that the decoder can skip pictures;
+// after a report the renderer waits for as many pictures as that lateness covers before it
+// reports again.
 //
 // Locks: m_paintLock guards the geometry, the kept picture and the conversion; the queue is
 // guarded by the base's m_waitLock, so that the presenter waits for pictures and states at
@@ -119,6 +120,7 @@ private:
     bool m_exit = false;         // m_waitLock
     std::thread m_presenter;     // started at the first pause, joined at the end
     LONG m_qualityHoldoff = 0;   // presenter thread only
+    unsigned m_shownGeneration = ~0u;  // the generation last shown; presenter thread only
 
     std::mutex m_paintLock;
     Format m_format;                   // m_paintLock (written by SetMediaType while stopped)

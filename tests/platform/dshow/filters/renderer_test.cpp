@@ -269,7 +269,7 @@ TEST_F(Renderers, VolumeAndBalanceThroughTheGraphSetTheLevelPlayed)
 }
 
 // A picture late on the clock is not painted, and its lateness goes upstream, where the
-// decoder takes it.
+// decoder takes it; only the first picture of a new position is painted however late it is.
 TEST_F(Renderers, LatePicturesAreDroppedAndTheLatenessGoesUpstream)
 {
     RendererGraph g(RendererGraph::Kind::Mp4Pair, Pair());
@@ -292,6 +292,28 @@ TEST_F(Renderers, LatePicturesAreDroppedAndTheLatenessGoesUpstream)
                           << " presented, " << counts.dropped << " dropped, "
                           << counts.qualityMessages << " reports";
     EXPECT_LT(counts.presented, counts.received);
+
+    // A seek while everything is late: the window shows the new position's first picture all
+    // the same, and not the late ones after it (dropped, or skipped by the decoder).
+    g.ResetStats();
+    ASSERT_EQ(g.SeekTo(4 * kUnits), S_OK);
+    clock->Advance(2 * kUnits);
+    for (size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(WaitUntil([&] {
+            const auto shown = Shown(g, i);
+            return std::any_of(shown.begin(), shown.end(),
+                               [](const KvPresentation& p) { return p.sampleStart == 0; });
+        })) << "the new position's picture";
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        const auto shown = Shown(g, i);
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(shown.front().sampleStart, 0);
+        EXPECT_LE(shown.size(), 2u) << "the late ones after it are not painted";
+    }
     clock->Advance(20 * kUnits);
     EXPECT_TRUE(g.WaitForComplete(20000));
     g.control->Stop();
@@ -476,7 +498,12 @@ TEST_F(Renderers, SoundReachesSdlOnItsDummyDriver)
         EXPECT_GT(counts.framesPlayed, 48000);
         EXPECT_LT(counts.framesPlayed, 4 * 48000);
         EXPECT_GT(counts.peakLeft, 1000);
-        EXPECT_LT(Median(Lateness(Shown(g, 0))), 40.0) << "the pictures follow SDL's sound";
+        // The start's first picture is shown however late it came; the ones after it keep to
+        // the sound.
+        auto shown = Shown(g, 0);
+        if (!shown.empty())
+            shown.erase(shown.begin());
+        EXPECT_LT(Median(Lateness(shown)), 40.0) << "the pictures follow SDL's sound";
     }
     unsetenv("SDL_AUDIODRIVER");
 }
