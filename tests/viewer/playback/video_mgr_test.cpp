@@ -521,8 +521,8 @@ TEST_F(Engine, AnOwnerThatOpensTheNextRecordingAtTheEndKeepsIt)
 // shows it, but only while the engine plays; paused or stopped the pictures are left alone.
 TEST_F(Engine, APauseReportWhilePlayingRepaintsBothPicturesAndOtherwiseNothing)
 {
-    ASSERT_TRUE(Open(folder.Pair(EngineFixture("pair10/" + std::string(kFrontName)),
-                                 EngineFixture("pair10/" + std::string(kRearName)))));
+    ASSERT_TRUE(Open(folder.Pair(EngineFixture("pair30/" + std::string(kFrontName)),
+                                 EngineFixture("pair30/" + std::string(kRearName)))));
     CFakeVideoRenderer* front = FakeOf(engine.GetVideoRenderer(FALSE));
     CFakeVideoRenderer* rear = FakeOf(engine.GetVideoRenderer(TRUE));
     if (!front || !rear)
@@ -558,7 +558,7 @@ TEST_F(Engine, APauseReportWhilePlayingRepaintsBothPicturesAndOtherwiseNothing)
         EXPECT_EQ(rear->Repaints(), c.rear);
     }
     EXPECT_EQ(engine.GetState(), STATE_STOP);
-    EXPECT_EQ(engine.GetDuration(), 10);  // no pause report closed the graph
+    EXPECT_EQ(engine.GetDuration(), 30);  // no pause report closed the graph
 }
 
 // ---------------------------------------------------------------------------------------------

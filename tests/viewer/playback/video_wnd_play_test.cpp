@@ -80,9 +80,10 @@ protected:
         Pump();
         idleSub = SubOnScreen();
     }
-    // Opens a recording as the dialog does and plays it: ten seconds, so that it plays on
-    // through every step, also under the thread checker. A recording with one video stream
-    // leaves the sub window to its own picture.
+    // Opens a recording as the dialog does and plays it: thirty seconds, so that it plays on
+    // through every step, also under the thread checker on a loaded machine (once it ends,
+    // the stand-in dialog has nothing open and the main window shows its idle picture). A
+    // recording with one video stream leaves the sub window to its own picture.
     void OpenAndPlay(const std::string& frontFixture, const std::string& rearFixture)
     {
         const fs::path front = folder.Pair(enginetest::EngineFixture(frontFixture),
@@ -100,8 +101,8 @@ protected:
     }
     void OpenAndPlayPair()
     {
-        OpenAndPlay("pair10/" + std::string(enginetest::kFrontName),
-                    "pair10/" + std::string(enginetest::kRearName));
+        OpenAndPlay("pair30/" + std::string(enginetest::kFrontName),
+                    "pair30/" + std::string(enginetest::kRearName));
     }
     Pixels SubOnScreen()
     {
@@ -158,31 +159,32 @@ protected:
     Pixels idleSub;  // the sub window's placeholder, before any recording
 };
 
-// Column 100 of the 320 x 180 picture lies left of the road and right of the frame number; the
-// horizon crosses it 40 % down. In the main window the column is at 200, zoomed twice at 400,
-// and panned to the middle (320 columns left, 180 rows up) at 80.
+// Column 120 of the 320 x 180 picture lies left of the road and right of the frame number,
+// also of one with three digits (which reaches column 110 from the 100th picture on); the
+// horizon crosses it 40 % down. In the main window the column is at 240, zoomed twice at 480,
+// and panned to the middle (320 columns left, 180 rows up) at 160.
 TEST_F(VideoWndPlay, ZoomPanAndSwapOfAPlayingPair)
 {
     ASSERT_NO_FATAL_FAILURE(OpenAndPlayPair());
     ASSERT_TRUE(Shows(true)) << "the front picture in the main window, the rear one in the sub";
     EXPECT_TRUE(pt::SaveScreenPng(videotest::ShotPath("video_windows_playing.png")));
-    const int horizon = MainHorizon(200);
+    const int horizon = MainHorizon(240);
     ASSERT_GT(horizon, 130);
     ASSERT_LT(horizon, 160);
 
     // The dialog zooms the engine's picture and the window's bars together.
     engine.SetVideoViewSize(2.0f);
     main.SetZoom(2.0f);
-    EXPECT_TRUE(PumpUntil([&] { return std::abs(MainHorizon(400) - 2 * horizon) <= 4; }))
-        << MainHorizon(400);
+    EXPECT_TRUE(PumpUntil([&] { return std::abs(MainHorizon(480) - 2 * horizon) <= 4; }))
+        << MainHorizon(480);
     // The bars' own messages pan: half way right, half way down.
     main.SendMessage(WM_RSCROLL_HPOS, 50, 0);
     main.SendMessage(WM_RSCROLL_POS, 50, 0);
     ASSERT_EQ(dialog.Of(WM_VIDEO_PANZOOM).size(), 2u);
     EXPECT_EQ(dialog.Of(WM_VIDEO_PANZOOM).back().panX, -50);
     EXPECT_EQ(dialog.Of(WM_VIDEO_PANZOOM).back().panY, 50);
-    EXPECT_TRUE(PumpUntil([&] { return std::abs(MainHorizon(80) - (2 * horizon - 180)) <= 4; }))
-        << MainHorizon(80);
+    EXPECT_TRUE(PumpUntil([&] { return std::abs(MainHorizon(160) - (2 * horizon - 180)) <= 4; }))
+        << MainHorizon(160);
     EXPECT_TRUE(pt::SaveScreenPng(videotest::ShotPath("video_windows_zoomed.png")));
 
     // Swapped while zoomed, the rear picture is the zoomed one and the front one fits the sub
@@ -191,8 +193,8 @@ TEST_F(VideoWndPlay, ZoomPanAndSwapOfAPlayingPair)
     EXPECT_TRUE(Shows(false));
     EXPECT_TRUE(PumpUntil([&] {
         const Pixels screen = videotest::ReadScreen();
-        return Horizon(screen, kSubX + 100, kSubY, kSubY + 180) > 65 &&
-               Horizon(screen, kSubX + 100, kSubY, kSubY + 180) < 80;
+        return Horizon(screen, kSubX + 120, kSubY, kSubY + 180) > 65 &&
+               Horizon(screen, kSubX + 120, kSubY, kSubY + 180) < 80;
     })) << "the whole front picture in the sub window";
     EXPECT_EQ(engine.SetReverseMode(FALSE), 0);
     EXPECT_TRUE(Shows(true));
@@ -201,14 +203,14 @@ TEST_F(VideoWndPlay, ZoomPanAndSwapOfAPlayingPair)
     main.ResetView();
     engine.SetVideoViewSize(1.0f);
     engine.ResetSize(1);
-    EXPECT_TRUE(PumpUntil([&] { return std::abs(MainHorizon(200) - horizon) <= 2; }));
+    EXPECT_TRUE(PumpUntil([&] { return std::abs(MainHorizon(240) - horizon) <= 2; }));
 }
 
 TEST_F(VideoWndPlay, FullScreenWithItsBarsAndBack)
 {
     ASSERT_NO_FATAL_FAILURE(OpenAndPlayPair());
     ASSERT_TRUE(Shows(true));
-    const int horizon = MainHorizon(200);
+    const int horizon = MainHorizon(240);
     const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
 
     // As the dialog enters full screen: the window becomes a top-level pop-up over the screen,
@@ -229,7 +231,7 @@ TEST_F(VideoWndPlay, FullScreenWithItsBarsAndBack)
     const int pictureH = pictureW * 9 / 16;
     const int top = (screenH - pictureH) / 2;
     const int left = (screenW - pictureW) / 2;
-    const int column = left + pictureW * 100 / 320;
+    const int column = left + pictureW * 120 / 320;
     auto fullHorizon = [&] {
         return Horizon(videotest::ReadScreen(), column, std::max(top, 40), top + pictureH) +
                std::max(top, 40) - top;
@@ -259,7 +261,7 @@ TEST_F(VideoWndPlay, FullScreenWithItsBarsAndBack)
     EXPECT_FALSE(main.GetCaption().IsWindowVisible());
     EXPECT_FALSE(main.GetControlBox().IsWindowVisible());
     EXPECT_TRUE(Shows(true));
-    EXPECT_TRUE(PumpUntil([&] { return std::abs(MainHorizon(200) - horizon) <= 2; }));
+    EXPECT_TRUE(PumpUntil([&] { return std::abs(MainHorizon(240) - horizon) <= 2; }));
 }
 
 // One video stream: the front picture plays in the main window while the sub window keeps its
@@ -268,7 +270,7 @@ TEST_F(VideoWndPlay, TheSubWindowKeepsItsPlaceholderBesideASingleStream)
 {
     ASSERT_FALSE(DaySky(idleSub.At(160, 30)) || DuskSky(idleSub.At(160, 30)));
     ASSERT_GT(idleSub.CountDiffering({0, 0, 320, 180}, 0), 1000) << "a placeholder is drawn";
-    ASSERT_NO_FATAL_FAILURE(OpenAndPlay("pair10/" + std::string(enginetest::kFrontName), ""));
+    ASSERT_NO_FATAL_FAILURE(OpenAndPlay("pair30/" + std::string(enginetest::kFrontName), ""));
     ASSERT_EQ(engine.GetVideoTrackCount(), 1);
     EXPECT_TRUE(PumpUntil([&] {
         return DaySky(videotest::ReadScreen().At(kMainX + 600, kMainY + 60));
