@@ -909,6 +909,7 @@ TEST_F(MainDialogTest, TheMapSearchWithoutATrackSaysNothingWasFound)
     apptest::pt::AnswerMessageBoxes({IDOK});
     BOOL positionEnabled = TRUE;
     OnUi([&] {
+        dlg().StopFileParsing();  // the maps change only while no parsing run reads them
         dlg().m_bParseDone = 1;
         dlg().m_bTrackDrawn = 0;
         dlg().SearchMapArea();
