@@ -480,6 +480,9 @@ public:
     std::wstring m_strRootPath;
     RecFileMap* m_pShownMap = nullptr;
     RecFileMap m_RecMaps[CATEGORY_COUNT];
+    // Counts every rebuilding or emptying of the six lists (a card read, a card gone), so that
+    // an entry found before a modal wait can tell whether its lists still stand after it.
+    unsigned m_nListsBuilt = 0;
     int m_nShownPosition = 0;
 
     CRListCtrl m_listPlay;        // 1250

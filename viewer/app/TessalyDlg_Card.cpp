@@ -70,6 +70,7 @@ void CTessalyDlg::OnSDCardOut()
     for (RecFileMap& map : m_RecMaps)
         map.clear();
     m_pShownMap = nullptr;
+    ++m_nListsBuilt;
     g_strCardDrive.clear();
     g_fCardCapacityGB = 0;
     m_strRootPath.clear();

@@ -74,6 +74,7 @@ BOOL CTessalyDlg::InitMovieList(BOOL checkCard)
     }
     // Nothing may keep pointing into the lists that are rebuilt now.
     m_pShownMap = nullptr;
+    ++m_nListsBuilt;
     std::string model = g_pBlackBoxData ? FieldText(g_pBlackBoxData->szModel) : std::string();
     ScanCardFolders(*analysis, m_strRootPath, model, m_RecMaps);
     int category = UpdateListTabs();
@@ -475,8 +476,19 @@ void CTessalyDlg::DeleteSelectedRecording()
     // asked first.
     BOOL deleteFile = m_nShownCategory != CATEGORY_AREA;
     if (deleteFile) {
+        const unsigned listsBefore = m_nListsBuilt;
+        const RecFileMap* shownBefore = m_pShownMap;
+        const std::wstring pathBefore = entry->second.m_strPath;
         std::wstring question = GetLangText(L"IDS_STRING_K_077") + L"\n\n" + title;
         if (MessageBoxW(m_hWnd, question.c_str(), L"Tessaly", MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
+            return;
+        // The dialog went on running under the question: the card may have been taken out,
+        // put back or swapped meanwhile. Only the recording the user was asked about goes,
+        // and only while the lists it was asked from still stand.
+        if (m_nListsBuilt != listsBefore || m_pShownMap != shownBefore || !m_pShownMap)
+            return;
+        entry = m_pShownMap->find(title);
+        if (entry == m_pShownMap->end() || entry->second.m_strPath != pathBefore)
             return;
     }
     // The player lets go of the recording first: the deleted one, or the other channel of the

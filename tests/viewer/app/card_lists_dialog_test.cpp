@@ -458,6 +458,50 @@ TEST_F(CardPulled, DeletingThePlayingRecordingStopsItFirst)
     CloseDialog();
 }
 
+// The delete question keeps the dialog running under it: the card check that falls due while
+// it is up may close the card, or open it anew when it was put back. The answer then deletes
+// nothing, since the lists the user was asked from are gone.
+TEST_F(CardPulled, TheCardGoingWhileTheDeleteQuestionIsUpDeletesNothing)
+{
+    const struct {
+        const char* what;
+        bool putBack;
+        int rowsAfter;
+    } cases[] = {{"card pulled", false, 0}, {"card put back", true, 5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::wstring root = UseCard("card");
+        const fs::path card = fs::path(TempDir()) / "card";
+        const fs::path file = card / "cont_rec" / "REC_2026_05_14_08_30_00_F.mp4";
+        StartDialog();
+        OnUi([&] { EXPECT_EQ(dlg().m_listPlay.GetSelectedTitle(), Key(30, 'F')); });
+        RemoveCard();
+        std::wstring again;
+        if (c.putBack)
+            again = pt::AddRemovableDrive(card.string());
+        ASSERT_TRUE(WaitUntil([&] { return dlg().m_bCardCheckPending != FALSE; }, 5000));
+        pt::ClearShownMessageBoxes();
+        pt::AnswerMessageBoxes({IDOK});
+        OnUi([&] {
+            // The settling time ends while the question is up: its timer message is handled
+            // by the question's own loop before the answer.
+            dlg().PostMessage(WM_TIMER, IDT_CARD_CHECK, 0);
+            dlg().SendMessage(WM_COMMAND, ID_BOX_LIST_DELETE, 0);
+        });
+        ASSERT_EQ(pt::ShownMessageBoxes().size(), 1u);
+        EXPECT_TRUE(fs::exists(file));
+        EXPECT_EQ(int(Rows().size()), c.rowsAfter);
+        OnUi([&] {
+            EXPECT_FALSE(dlg().m_bCardCheckPending);
+            EXPECT_EQ(g_strCardDrive, again);
+        });
+        CloseDialog();
+        if (c.putBack)
+            pt::RemoveRemovableDrive(again);
+        fs::remove_all(card);
+    }
+}
+
 }  // namespace
 
 namespace {
