@@ -178,6 +178,40 @@ TEST_F(CardListsDialog, OlderCardsNoCardAndAParkingOnlyCard)
     CloseDialog();
 }
 
+// The two other kinds of card: one carrying both settings files is read from its device
+// record, and a drive with recordings but neither file is no camera's card.
+TEST_F(CardListsDialog, BothSettingsFilesOrNeither)
+{
+    UseCard("card");
+    cardtest::WriteFile(fs::path(TempDir()) / "card" / "setting" / "blackbox.cfg",
+                        "[blackbox]\r\nversion=9.9\r\nmodel=R208\r\n");
+    StartDialog();
+    // The Q914's own record: its DUALSAVE pair is among the events.
+    EXPECT_EQ(MapSizes(), (std::vector<size_t>{5, 5, 2, 5, 2, 0}));
+    OnUi([&] {
+        ASSERT_NE(g_pBlackBoxData, nullptr);
+        EXPECT_EQ(FieldText(g_pBlackBoxData->szModel), "Q914");
+        EXPECT_EQ(FieldText(g_pBlackBoxData->szSettingProgram), "SETTING/KvSetup.exe");
+        EXPECT_FALSE(dlg().m_listPlay.GetLock());
+    });
+    CloseDialog();
+    RemoveCard();
+    fs::remove_all(fs::path(TempDir()) / "card");
+
+    UseCard("card");
+    fs::remove_all(fs::path(TempDir()) / "card" / "setting");
+    StartDialog();
+    EXPECT_EQ(MapSizes(), (std::vector<size_t>{0, 0, 0, 0, 0, 0}));
+    OnUi([&] {
+        EXPECT_EQ(g_pBlackBoxData, nullptr);
+        EXPECT_TRUE(g_strCardDrive.empty());
+        EXPECT_TRUE(dlg().m_listPlay.GetLock());
+        EXPECT_EQ(dlg().m_listPlay.GetItemCount(), 0);
+    });
+    EXPECT_FALSE(TabState(&CTessalyDlg::m_btnListNormal).enabled);
+    CloseDialog();
+}
+
 TEST_F(CardListsDialog, CardOutAndInWhileRunning)
 {
     std::wstring root = UseCard("card");

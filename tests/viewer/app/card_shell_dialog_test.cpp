@@ -1,7 +1,7 @@
-// The dialog's outward duties on a card: the launcher notice at start, card-out and close (the
-// exact 36 bytes, through the launcher stand-in in another process), the camera's settings
-// program started only from inside the card, dropped and opened files, and save-as with its
-// dialog and its failure shown.
+// The dialog's outward duties on a card: the launcher notice at start, card-out, card-in and
+// close (the exact 36 bytes, through the launcher stand-in in another process), the camera's
+// settings program started only from inside the card, dropped and opened files, and save-as
+// with its dialog and its failure shown.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -72,11 +72,20 @@ TEST_F(CardShellDialog, LauncherHearsTheCardAtStartCardOutAndClose)
     std::string expected = record.substr(40, 10) + record.substr(8, 16) + drive +
                            std::string(10 - drive.size(), '\0');
     EXPECT_EQ(NoticeHex(launcher.ReadLine()), Hex(expected));
-    OnUi([&] { dlg().OnSDCardOut(); });
+    // The card taken out through the layer: the card check closes it once the drive settles.
+    RemoveCard();
     EXPECT_EQ(NoticeHex(launcher.ReadLine()), Hex(std::string(36, '\0')));
+    OnUi([&] { EXPECT_TRUE(g_strCardDrive.empty()); });
+    // Put in again while the viewer runs: the launcher hears of it as at start.
+    std::wstring again = pt::AddRemovableDrive(Card().string());
+    drive = platform::WideToAnsi(again);
+    expected = record.substr(40, 10) + record.substr(8, 16) + drive + std::string(10 - drive.size(), '\0');
+    EXPECT_EQ(NoticeHex(launcher.ReadLine()), Hex(expected));
+    OnUi([&] { EXPECT_EQ(g_strCardDrive, again); });
     CloseDialog();
     EXPECT_EQ(NoticeHex(launcher.ReadLine()), Hex(std::string(36, '\0')));
     EXPECT_EQ(launcher.Finish(), 0);
+    pt::RemoveRemovableDrive(again);
 }
 
 TEST_F(CardShellDialog, OlderCardSendsNoNoticeAndRunsItsFixedProgram)
