@@ -193,6 +193,57 @@ TEST_F(CardShellDialog, DroppedAndOpenedFilesWithoutACard)
     CloseDialog();
 }
 
+// The parsing thread walks the lists without a lock: a file dropped while it reads the card is
+// added only once the run has stopped, and the run starts again over the changed lists.
+TEST_F(CardShellDialog, AFileDroppedWhileTheCardIsReadWaitsForTheRunAndTheRunGoesOnAfter)
+{
+    fs::path files = fs::path(TempDir()) / "files" / "evt_rec";
+    fs::create_directories(files);
+    // The fixture pair under a time the card does not hold.
+    for (std::string channel : {"F", "R"})
+        fs::copy(fs::path(apptest::FixturesDir()) / "single" / "pair" /
+                     ("REC_2026_05_14_08_30_00_" + channel + ".mp4"),
+                 files / ("REC_2026_05_14_09_30_00_" + channel + ".mp4"));
+    UseCard("card");
+    StartDialog();
+    // Every listed recording read, and no run going on.
+    auto allRead = [&] {
+        if (dlg().m_bParseDone == 0)
+            return false;
+        for (const RecFileMap& map : dlg().m_RecMaps)
+            for (const auto& [key, entry] : map)
+                if (!entry.m_bTextParsed)
+                    return false;
+        return true;
+    };
+    ASSERT_TRUE(WaitUntil(allRead, 60000));
+    // A run over the card again, held on the extraction lock so that it cannot get through.
+    EnterCriticalSection(&g_csExtractText);
+    OnUi([&] { dlg().StartFileParsing(); });
+    RECT rect;
+    GetWindowRect(hwnd(), &rect);
+    pt::InjectFileDrop(rect.left + 200, rect.top + 200,
+                       {platform::ToWindowsPath((files / "REC_2026_05_14_09_30_00_F.mp4").string())});
+    // The drop asks the held run to stop and waits for its end before it changes the lists.
+    bool asked = false;
+    for (int i = 0; i < 300 && !asked; ++i) {
+        asked = dlg().m_bParseDone.load() == 1;
+        if (!asked)
+            Sleep(10);
+    }
+    LeaveCriticalSection(&g_csExtractText);
+    EXPECT_TRUE(asked) << "the drop changed the lists under a running parse";
+    // The pair is listed with its telemetry, and the run started again reads every recording.
+    EXPECT_TRUE(WaitUntil([&] { return dlg().m_RecMaps[CATEGORY_EVENT].size() == 7; }, 10000));
+    EXPECT_TRUE(WaitUntil(allRead, 30000));
+    OnUi([&] {
+        const RecFileInfo& dropped = dlg().m_RecMaps[CATEGORY_EVENT].at(L"REC_2026_05_14_09_30_00_F");
+        EXPECT_EQ(dropped.m_nChannel, 1);
+        EXPECT_FALSE(dropped.m_TextData.m_GSensorList.empty());
+    });
+    CloseDialog();
+}
+
 TEST_F(CardShellDialog, SaveAsCopiesTheRecordingsOwnFileAndReportsAFailure)
 {
     std::wstring root = UseCard("card");
