@@ -87,9 +87,13 @@ TEST_F(StartUpOrderTest, TheSplashCoversTheListsAndTheMapPageAndParsingWaitsForI
     Pixels after = ReadScreen();
     EXPECT_EQ(after.CountDiffering(splashOnly, 0), 0) << "the splash is gone";
 
-    // Now the parsing thread reads every recording of the lists and says so.
-    EXPECT_TRUE(WaitUntil([&] { return dlg().m_bParseDone == 1; }, 60000));
-    EXPECT_EQ(dlg().m_lblParsing.GetText(), GetLangText(L"IDS_STRING_K_089"));
+    // Now the parsing thread reads every recording of the lists and says so (its last words
+    // come just after the end of its run).
+    const std::wstring complete = GetLangText(L"IDS_STRING_K_089");
+    EXPECT_TRUE(WaitUntil(
+        [&] { return dlg().m_bParseDone == 1 && dlg().m_lblParsing.GetText() == complete; },
+        60000));
+    EXPECT_EQ(dlg().m_lblParsing.GetText(), complete);
     EXPECT_EQ(dlg().m_lblParsePercent.GetText(), L"100%");
     CloseDialog();
 }
