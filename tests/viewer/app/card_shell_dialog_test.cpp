@@ -293,6 +293,43 @@ TEST_F(CardShellDialog, SaveAsCopiesTheRecordingsOwnFileAndReportsAFailure)
     CloseDialog();
 }
 
+// The card pulled while the save dialog is up (zenity, here a stand-in on PATH that takes the
+// card away and waits until the viewer has seen it go): the copy finds no recording, the user
+// is told, and the viewer is left without a card, its lists empty and its registry intact.
+TEST_F(CardShellDialog, TheCardPulledWhileSavingAsLeavesNoCardAndSaysTheCopyFailed)
+{
+    UseCard("card");
+    const fs::path bin = fs::path(TempDir()) / "bin";
+    const fs::path target = fs::path(TempDir()) / "saved.mp4";
+    cardtest::WriteFile(bin / "zenity", "#!/bin/sh\nrm -rf '" + Card().string() +
+                                            "'\nsleep 6\necho '" + target.string() + "'\n");
+    fs::permissions(bin / "zenity", fs::perms::owner_all);
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+    setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
+    StartDialog();
+    OnUi([&] { dlg().m_strPlayingTitle = L"REC_2026_05_14_08_33_00_F"; });
+    pt::ClearShownMessageBoxes();
+    pt::AnswerMessageBoxes({IDOK});
+    OnUi([&] {
+        dlg().SaveRecordingAs();
+        // The card check ran while zenity was up.
+        EXPECT_TRUE(g_strCardDrive.empty());
+        EXPECT_EQ(g_pBlackBoxData, nullptr);
+        for (const RecFileMap& map : dlg().m_RecMaps)
+            EXPECT_TRUE(map.empty());
+        EXPECT_TRUE(dlg().m_listPlay.GetLock());
+    });
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_FALSE(fs::exists(target));
+    ASSERT_EQ(pt::ShownMessageBoxes().size(), 1u);
+    EXPECT_EQ(pt::ShownMessageBoxes()[0].caption, L"Save As");
+    WCHAR language[64] = {};
+    CTessalyDlg::RegReadString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KESTROVAN\\", L"LANGUAGE", language,
+                               sizeof language);
+    EXPECT_STREQ(language, L"english");
+    CloseDialog();
+}
+
 TEST_F(CardShellDialog, ADroppedPairStartsTheNormalModeWithoutACard)
 {
     fs::path files = fs::path(TempDir()) / "files" / "evt_rec";
