@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <cstdlib>
@@ -180,9 +181,15 @@ TEST_F(AppProcessTest, TheSettingsComeFromTheProgramsFolderNotTheCurrentDirector
     ProgramFolder folder("settings-folder");
     auto run = [&](const char* name) {
         const fs::path shot = folder.Dir("home") / name;
-        const pid_t pid = folder.Start(folder.Dir("elsewhere"), shot, "2.5");
+        // Long enough for the splash to have gone on a loaded machine: the saved screen
+        // shows the dialog's menu buttons, whose texts are in the language read.
+        const pid_t pid = folder.Start(folder.Dir("elsewhere"), shot, "6");
         EXPECT_EQ(WaitFor(pid, 30), 0);
-        return MenuButtonPixels(shot);
+        const std::vector<uint32_t> pixels = MenuButtonPixels(shot);
+        EXPECT_TRUE(std::any_of(pixels.begin(), pixels.end(),
+                                [](uint32_t p) { return (p & 0xFFFFFF) != 0; }))
+            << "no dialog on the saved screen of " << name;
+        return pixels;
     };
     const std::vector<uint32_t> english = run("plain.png");
     // Korean in the current directory only: not read.

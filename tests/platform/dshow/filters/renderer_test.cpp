@@ -36,6 +36,20 @@ std::vector<KvPresentation> Shown(RendererGraph& g, size_t i)
     return Presentations(g.videos[i].Get());
 }
 
+// The 120 pictures of an 8-second recording at 15 a second, played to the end: each one that
+// reached the renderer was shown or dropped as late, nine in ten of them shown. The decoder
+// leaves out pictures only once the renderer has reported lateness upstream; on a loaded
+// machine that may be many, never most of them.
+void ExpectEveryPictureAccountedFor(const KvRendererCounts& counts)
+{
+    EXPECT_LE(counts.received, 120);
+    EXPECT_GE(counts.received, 60) << "most pictures reach the renderer";
+    if (counts.received < 114)
+        EXPECT_GT(counts.qualityMessages, 0) << "pictures left out without a lateness report";
+    EXPECT_EQ(counts.presented + counts.dropped, counts.received);
+    EXPECT_GE(counts.presented * 10, counts.received * 9) << "at least nine in ten shown";
+}
+
 }  // namespace
 
 // The pair plays on the sound renderer's clock (the graph takes it since it is connected):
@@ -64,12 +78,7 @@ TEST_F(Renderers, APairPlaysOnTheSoundClockToItsEnd)
     for (size_t i = 0; i < 2; ++i) {
         SCOPED_TRACE(i);
         const KvRendererCounts counts = Counts(g.videos[i].Get());
-        // 8 s at 15 a second; the decoder may leave out a few pictures that come late (the
-        // lateness the renderer sends upstream), more so on a loaded machine.
-        EXPECT_GE(counts.received, 114) << "8 s at 15 a second";
-        EXPECT_LE(counts.received, 120);
-        EXPECT_EQ(counts.presented + counts.dropped, counts.received);
-        EXPECT_GE(counts.presented, 108) << "at least nine in ten shown";
+        ExpectEveryPictureAccountedFor(counts);
         const auto late = Lateness(Shown(g, i));
         EXPECT_LT(Median(late), 20.0) << "ms after its time";
         EXPECT_GE(*std::min_element(late.begin(), late.end()), 0.0) << "never early";
@@ -99,7 +108,8 @@ TEST_F(Renderers, WithoutSoundThePicturesKeepToTheSystemClock)
     ASSERT_EQ(g.sound.As(&soundClock), S_OK);
     ASSERT_TRUE(clock);
     EXPECT_NE(clock.Get(), soundClock.Get());
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // The first second of pictures, however long the decoders take to start.
+    EXPECT_TRUE(WaitUntil([&] { return Shown(g, 0).size() >= 15; }));
     const auto shown = Shown(g, 0);
     EXPECT_GE(shown.size(), 15u);
     EXPECT_LT(Median(Lateness(shown)), 20.0);
@@ -116,9 +126,7 @@ TEST_F(Renderers, AnAviPlaysThroughTheSplitterAndTheWrapperToItsEnd)
     ASSERT_TRUE(SUCCEEDED(g.control->Run()));
     ASSERT_TRUE(g.WaitForComplete(30000));
     const KvRendererCounts counts = Counts(g.videos[0].Get());
-    EXPECT_GE(counts.received, 114) << "a few late pictures may be left out upstream";
-    EXPECT_LE(counts.received, 120);
-    EXPECT_GE(counts.presented, 108);
+    ExpectEveryPictureAccountedFor(counts);
     EXPECT_LT(Median(Lateness(Shown(g, 0))), 20.0);
     EXPECT_GE(Counts(g.sound.Get()).framesPlayed, 7 * 16000);
 }
