@@ -51,16 +51,9 @@ void Paint(HWND window, HDC dc)
                                                         reinterpret_cast<LPARAM>(window)));
     if (brush == static_cast<HBRUSH>(GetStockObject(NULL_BRUSH))) {
         // Nothing is erased: what the parent painted beneath the control shows, as it does on
-        // Windows, where the control draws onto its parent's pixels.
-        if (parent) {
-            POINT origin = {0, 0};
-            MapWindowPoints(window, parent, &origin, 1);
-            HDC beneath = GetDC(parent);
-            if (beneath) {
-                BitBlt(dc, 0, 0, client.right, client.bottom, beneath, origin.x, origin.y, SRCCOPY);
-                ReleaseDC(parent, beneath);
-            }
-        }
+        // Windows, where the control draws onto its parent's pixels; the parent's repaints
+        // beneath it paint it again.
+        platform::PaintParentBeneath(window, dc, client);
     } else if (brush) {
         FillRect(dc, &client, brush);
     }

@@ -241,16 +241,7 @@ void PaintControlBackground(HWND control, HDC dc, UINT message, const RECT& area
                                                         reinterpret_cast<WPARAM>(dc),
                                                         reinterpret_cast<LPARAM>(control)));
     if (brush == static_cast<HBRUSH>(GetStockObject(NULL_BRUSH))) {
-        if (!parent)
-            return;
-        POINT origin = {0, 0};
-        MapWindowPoints(control, parent, &origin, 1);
-        HDC beneath = GetDC(parent);
-        if (beneath) {
-            BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                   beneath, origin.x + area.left, origin.y + area.top, SRCCOPY);
-            ReleaseDC(parent, beneath);
-        }
+        platform::PaintParentBeneath(control, dc, area);
     } else if (brush) {
         FillRect(dc, &area, brush);
     }

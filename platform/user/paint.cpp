@@ -97,6 +97,30 @@ void AddLayersL(Window* w, ScreenWindow* out)
 
 }  // namespace
 
+void AddUpdateL(Window* w, const RECT& area, bool erase)
+{
+    if (IsRectEmpty(&area))
+        return;
+    w->update.Add(area);
+    if (erase)
+        w->erase = true;
+    WakeL(w->thread.get());
+    if (w->style & WS_CLIPCHILDREN)
+        return;
+    POINT origin = ClientOriginL(w);
+    for (Window* child : w->children) {
+        if (!child->showsParent || !(child->style & WS_VISIBLE))
+            continue;
+        POINT at = ClientOriginL(child);
+        RECT beneath = area;
+        OffsetRect(&beneath, origin.x - at.x, origin.y - at.y);
+        RECT client = ClientRectL(child);
+        RECT part = {};
+        if (IntersectRect(&part, &beneath, &client))
+            AddUpdateL(child, part, erase);
+    }
+}
+
 HBRUSH SysColorBrush(int index)
 {
     static std::mutex lock;
@@ -195,10 +219,7 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase)
     RECT area = client;
     if (rect && !IntersectRect(&area, rect, &client))
         return TRUE;
-    w->update.Add(area);
-    if (erase)
-        w->erase = true;
-    WakeL(w->thread.get());
+    AddUpdateL(w, area, erase);
     return TRUE;
 }
 
@@ -295,6 +316,8 @@ HDC BeginPaint(HWND window, LPPAINTSTRUCT paint)
         erase = w->erase;
         w->update.Clear();
         w->erase = false;
+        // Marked again if this paint shows the parent's pixels.
+        w->showsParent = false;
         dc = MakeDcL(w, region.Rects(), true);
         paint->rcPaint = region.Bounds();
     }
@@ -332,6 +355,29 @@ int ReleaseDC(HWND window, HDC dc)
         return 0;
     DeleteDC(dc);
     return 1;
+}
+
+void platform::PaintParentBeneath(HWND control, HDC dc, const RECT& area)
+{
+    HWND parent = nullptr;
+    POINT origin = {0, 0};
+    {
+        std::lock_guard<std::mutex> guard(G().lock);
+        Window* w = FindL(control);
+        if (!w || !w->parent)
+            return;
+        w->showsParent = true;
+        parent = w->parent->handle;
+        POINT at = ClientOriginL(w);
+        POINT beneath = ClientOriginL(w->parent);
+        origin = POINT{at.x - beneath.x, at.y - beneath.y};
+    }
+    HDC pixels = GetDC(parent);
+    if (!pixels)
+        return;
+    BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, pixels,
+           origin.x + area.left, origin.y + area.top, SRCCOPY);
+    ReleaseDC(parent, pixels);
 }
 
 DWORD GetSysColor(int index)

@@ -37,12 +37,12 @@ void InvalidateResizedL(Window* w, LONG oldWidth, LONG oldHeight)
                  ((classStyle & CS_VREDRAW) && client.bottom != oldHeight);
     w->update.Intersect(client);
     if (whole) {
-        w->update.Add(client);
+        AddUpdateL(w, client, true);
     } else {
         if (client.right > oldWidth)
-            w->update.Add(RECT{oldWidth, 0, client.right, client.bottom});
+            AddUpdateL(w, RECT{oldWidth, 0, client.right, client.bottom}, true);
         if (client.bottom > oldHeight)
-            w->update.Add(RECT{0, oldHeight, client.right, client.bottom});
+            AddUpdateL(w, RECT{0, oldHeight, client.right, client.bottom}, true);
     }
     if (!w->update.Empty()) {
         w->erase = true;

@@ -63,6 +63,9 @@ struct Window {
 
     Region update;  // client coordinates
     bool erase = false;
+    // Its last paint showed its parent's pixels beneath it (a control with a null background
+    // brush): the parent's update region reaches into it, see AddUpdateL.
+    bool showsParent = false;
 
     // Client-sized pixels, made on first use; replaced (not resized) when the size changes.
     std::shared_ptr<gdi::Surface> pixels;
@@ -205,6 +208,14 @@ RECT ClientRectL(const Window* w);  // (0, 0, width, height)
 // The screen rectangle where a window can show: clipped by its ancestors and the screen.
 RECT VisibleScreenRectL(const Window* w);
 bool EffectiveTopmostL(const Window* w);
+
+// Adds `area` (client coordinates, within the client area) to a window's update region and
+// wakes its thread. A window without WS_CLIPCHILDREN passes the part under each visible child
+// that shows its pixels through on to that child, as Windows passes a parent's update region
+// on to the children it covers: the child paints after the parent and shows what the parent
+// painted beneath it. Children that paint all their own pixels are left alone, since the
+// parent's paint cannot reach their pixels here.
+void AddUpdateL(Window* w, const RECT& area, bool erase);
 
 // Marks a thread as having work and wakes it.
 void WakeL(ThreadState* thread);

@@ -1049,11 +1049,10 @@ void CTessalyDlg::ShowRearView(BOOL show)
         UpdateMapArea(FALSE);
         m_btnMapSearch.ShowWindow(SW_SHOW);
     }
-    // The "Rear" label reaches down over where the "Map" label now stands: both show the new
-    // background beneath them, and the map's text lies over the rear label's empty part.
+    // The "Rear" label reaches down over where the "Map" label now stands. A label shows the
+    // dialog's pixels beneath it, not its siblings': the map's text lies above the rear
+    // label's empty part.
     m_lblMap.SetWindowPos(&CWnd::wndTop, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    InvalidateChild(m_lblRear);
-    InvalidateChild(m_lblMap);
 }
 
 void CTessalyDlg::SetReverseView(BOOL reverse)

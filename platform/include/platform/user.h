@@ -671,6 +671,17 @@ PLATFORM_API BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 PLATFORM_API HDC GetDC(HWND window);
 PLATFORM_API int ReleaseDC(HWND window, HDC dc);
 
+namespace platform {
+
+// For controls painted with a null background brush (not Windows): copies the parent's pixels
+// beneath `area` (the control's client coordinates) into `dc`, and has the parent's later
+// invalidations beneath the control reach the control as well, so that it paints again after
+// the parent and keeps showing what the parent paints there. On Windows such a control draws
+// onto the pixels its parent painted; here every window has pixels of its own.
+PLATFORM_API void PaintParentBeneath(HWND control, HDC dc, const RECT& area);
+
+}  // namespace platform
+
 // System colours: COLOR_WINDOW white, COLOR_WINDOWTEXT and COLOR_BTNTEXT black, COLOR_BTNFACE
 // RGB(240, 240, 240). The brushes are shared and must not be deleted.
 PLATFORM_API DWORD GetSysColor(int index);

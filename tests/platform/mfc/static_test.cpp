@@ -16,6 +16,7 @@ public:
     enum class Brush { Default, Solid, Null };
     Brush brush = Brush::Default;
     COLORREF textColour = RGB(0, 0, 0);
+    COLORREF fill = kParentColour;  // what the panel paints itself with
     HBRUSH solid = CreateSolidBrush(RGB(0, 128, 0));
     ~Panel() override
     {
@@ -24,6 +25,13 @@ public:
     }
 
 protected:
+    BOOL OnEraseBkgnd(CDC* dc) override
+    {
+        CRect client;
+        GetClientRect(&client);
+        dc->FillSolidRect(&client, fill);
+        return TRUE;
+    }
     HBRUSH OnCtlColor(CDC* dc, CWnd* control, UINT type) override
     {
         HBRUSH base = CWnd::OnCtlColor(dc, control, type);
@@ -119,6 +127,50 @@ TEST_F(MfcStatic, TheParentsColoursPaintTheControl)
         EXPECT_TRUE(HasPixel(p, c.inked));
         label.DestroyWindow();
     }
+}
+
+// A label with the null brush over a part of its parent that the parent paints anew shows the
+// new paint, with its text over it: the parent's update region reaches the label, which paints
+// after the parent. A parent with WS_CLIPCHILDREN keeps its update region to itself, and the
+// label keeps what it showed.
+TEST_F(MfcStatic, ALabelWithTheNullBrushShowsWhatItsParentPaintsBeneathItLater)
+{
+    constexpr COLORREF kNewColour = RGB(0, 160, 80);
+    struct Case {
+        const char* name;
+        DWORD parentStyle;
+        RECT invalid;  // of the panel; the label stands at (10, 10, 130, 40)
+        int newFrom;   // the label's rows from here down show the new colour, the others blue
+    };
+    const Case cases[] = {
+        {"whole parent", 0, {0, 0, 400, 200}, 0},
+        {"lower half of the label", 0, {0, 25, 400, 200}, 15},
+        {"parent clipping its children", WS_CLIPCHILDREN, {0, 0, 400, 200}, 30},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_panel.brush = Panel::Brush::Null;
+        m_panel.textColour = RGB(255, 0, 0);
+        m_panel.fill = kParentColour;
+        SetWindowLongW(m_panel.m_hWnd, GWL_STYLE, WS_POPUP | WS_VISIBLE | c.parentStyle);
+        m_panel.Invalidate();
+        CStatic label;
+        Make(label, L"Front", SS_LEFT, CRect(10, 10, 130, 40));
+        ASSERT_EQ(Read(label.m_hWnd).At(119, 29), 0x0000FFu);
+
+        m_panel.fill = kNewColour;
+        m_panel.InvalidateRect(&c.invalid, TRUE);
+        Pump();
+        const Pixels shown = Read(label.m_hWnd);
+        ASSERT_EQ(shown.size.cy, 30);
+        for (int y = 0; y < shown.size.cy; ++y)
+            ASSERT_EQ(shown.At(119, y), y >= c.newFrom ? Rgb(kNewColour) : 0x0000FFu)
+                << "row " << y;
+        EXPECT_TRUE(HasPixel(shown, [](uint32_t v) { return (v >> 16) > 0xC0; }))
+            << "the text shows over the background";
+        label.DestroyWindow();
+    }
+    SetWindowLongW(m_panel.m_hWnd, GWL_STYLE, WS_POPUP | WS_VISIBLE);
 }
 
 TEST_F(MfcStatic, FontsAlignmentAndNewTextRepaint)
