@@ -313,6 +313,8 @@ public:
     // The play-time and total-time texts.
     void ShowPlayTime();
     void ShowTotalTime();
+    // The full-screen bar's times and progress for the open recording.
+    void ShowBarProgress();
     // The entry of the shown map under title; null without a shown map or such an entry.
     RecFileInfo* FindShownEntry(const std::wstring& title);
     // m_pPlayingText when it still is the telemetry of a listed entry, else null (and

@@ -228,9 +228,14 @@ LRESULT CTessalyDlg::OnVideoSizeChaged(WPARAM, LPARAM)
 {
     LogWrite(L"OnVideoSizeChaged");
     const float v = m_VideoMgr.GetVideoViewSize();
-    if (v == 0.5f || v == 1.0f)
+    if (v == 0.5f || v == 1.0f) {
         m_wndVideoMain.ResetView();
-    else if (v == 1.5f || v == 2.0f)
+        // In full screen the reset zeroes the bar's times and progress as a stop does. A new
+        // size is no stop: every recording opened in full screen comes here after its times
+        // were shown, and they show again.
+        if (m_wndVideoMain.IsFullScreen() && IsMovieOpen())
+            ShowBarProgress();
+    } else if (v == 1.5f || v == 2.0f)
         m_wndVideoMain.SetZoom(v);
     Invalidate();
     return 0;

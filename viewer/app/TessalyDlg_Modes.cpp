@@ -201,11 +201,7 @@ void CTessalyDlg::ToggleFullScreen()
         ShowWindow(SW_HIDE);
         m_nSavedWindowMode = m_nWindowMode;
         m_nWindowMode = WINDOW_MODE_FULLSCREEN;
-        ShowTotalTime();
-        ShowPlayTime();
-        const int duration = m_VideoMgr.GetDuration();
-        m_wndVideoMain.GetControlBox().GetProgress().SetValue(
-            duration ? float(m_VideoMgr.GetPosition()) / float(duration) * 100.0f : 0.0f);
+        ShowBarProgress();
     } else {
         m_wndVideoMain.HideOverlays();
         m_wndVideoMain.ModifyStyle(WS_POPUP, WS_CHILD);

@@ -536,6 +536,15 @@ void CTessalyDlg::ShowTotalTime()
     m_wndVideoMain.GetControlBox().SetTotalTime(dur);
 }
 
+void CTessalyDlg::ShowBarProgress()
+{
+    ShowTotalTime();
+    ShowPlayTime();
+    const int duration = m_VideoMgr.GetDuration();
+    m_wndVideoMain.GetControlBox().GetProgress().SetValue(
+        duration ? float(m_VideoMgr.GetPosition()) / float(duration) * 100.0f : 0.0f);
+}
+
 void CTessalyDlg::UpdatePlayProgress()
 {
     const int pos = m_VideoMgr.GetPosition();

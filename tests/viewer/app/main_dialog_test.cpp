@@ -29,6 +29,7 @@ using apptest::Pixels;
 // line per notice it takes.
 using Launcher = launchertest::LauncherProcess;
 using apptest::ReadScreen;
+using apptest::ReadWindow;
 
 class MainDialogTest : public apptest::DialogFixture {
 protected:
@@ -698,9 +699,61 @@ TEST_F(MainDialogTest, MinimiseFullScreenAndBack)
     EXPECT_TRUE(EqualRect(&video2, &expected));
 }
 
+// The bar's total time reads the open recording's length in full screen, for the recording
+// that played when full screen began and for the next one opened from the bar's button.
+TEST_F(MainDialogTest, InFullScreenTheBarShowsTheLengthOfEachRecordingOpened)
+{
+    UseCard("card-long");
+    StartDialog();
+    BOOL played = FALSE;
+    OnUi([&] { played = dlg().VideoPlay(TRUE); });
+    ASSERT_TRUE(played);
+    Pump(500);
+    HWND bar = nullptr;
+    OnUi([&] {
+        bar = dlg().m_wndVideoMain.GetControlBox().m_hWnd;
+        dlg().SendMessage(WM_COMMAND, ID_BTN_EXPAND, 0);
+    });
+    ASSERT_TRUE(WaitUntil([&] {
+        return dlg().m_nWindowMode == WINDOW_MODE_FULLSCREEN && ::IsWindowVisible(bar);
+    }));
+    // The bar's total-time text, as shown and as the bar draws a given length.
+    const RECT totalText = {91, 32, 146, 52};
+    auto text = [&](const Pixels& p) {
+        std::vector<uint32_t> out;
+        for (int y = totalText.top; y < totalText.bottom; ++y)
+            for (int x = totalText.left; x < totalText.right; ++x)
+                out.push_back(p.At(x, y));
+        return out;
+    };
+    auto drawn = [&](int seconds) {
+        OnUi([&] { dlg().m_wndVideoMain.GetControlBox().SetTotalTime(seconds); });
+        return text(ReadWindow(bar));
+    };
+    for (const char* step : {"entering full screen", "the next recording"}) {
+        SCOPED_TRACE(step);
+        if (std::string(step) == "the next recording") {
+            std::wstring before, after;
+            OnUi([&] { before = dlg().m_strPlayingTitle; });
+            OnUi([&] { dlg().m_wndVideoMain.SendMessage(WM_COMMAND, ID_BTN_NEXT, 0); });
+            Pump(1000);
+            OnUi([&] { after = dlg().m_strPlayingTitle; });
+            ASSERT_NE(after, before);
+        }
+        int duration = 0;
+        OnUi([&] { duration = dlg().m_VideoMgr.GetDuration(); });
+        ASSERT_GT(duration, 0);
+        const std::vector<uint32_t> shown = text(ReadWindow(bar));
+        EXPECT_FALSE(shown == drawn(0)) << "the bar reads 00:00:00";
+        EXPECT_TRUE(shown == drawn(duration)) << "the bar reads another length";
+    }
+    SaveShot("main_dialog_fullscreen_next.png");
+    OnUi([&] { dlg().ToggleFullScreen(); });
+}
+
 TEST_F(MainDialogTest, InFullScreenThePanelsOpenAboveTheControlBarAndTheMenuAtTheClick)
 {
-    UseCard("card");
+    UseCard("card-long");  // 20 s recordings: the first still plays when the panels open
     StartDialog();
     BOOL played = FALSE;
     OnUi([&] { played = dlg().VideoPlay(TRUE); });
@@ -720,6 +773,19 @@ TEST_F(MainDialogTest, InFullScreenThePanelsOpenAboveTheControlBarAndTheMenuAtTh
         return r;
     };
     const RECT r = screenRect(bar);
+
+    // Where the hidden dialog's controls stood (below the picture's burnt-in counter), the
+    // picture shows once it has been drawn at its new size: nothing dark is left of them.
+    const RECT dialogArea = {0, 240, 965, 711};
+    const int areaPixels =
+        (dialogArea.right - dialogArea.left) * (dialogArea.bottom - dialogArea.top);
+    int dark = areaPixels;
+    EXPECT_TRUE(WaitUntil([&] {
+        const Pixels shown = ReadScreen(&dialogArea);
+        dark = areaPixels - shown.CountDiffering({0, 0, shown.size.cx, shown.size.cy}, 0, 40);
+        return dark < areaPixels / 100;
+    }, 5000)) << dark << " dark pixels where the dialog stood";
+    SaveShot("main_dialog_fullscreen_playing.png");
 
     // Each panel opens from the bar's own button, its bottom edge on the bar's button row (36
     // units into the bar), left of the button by a part of the panel's width.
