@@ -317,10 +317,13 @@ TEST_F(Renderers, LatePicturesAreDroppedAndTheLatenessGoesUpstream)
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     for (size_t i = 0; i < 2; ++i) {
         SCOPED_TRACE(i);
+        // A picture of the old position already on its way when the statistics were reset
+        // may come before it; what counts is what follows the new position's first picture.
         const auto shown = Shown(g, i);
-        ASSERT_FALSE(shown.empty());
-        EXPECT_EQ(shown.front().sampleStart, 0);
-        EXPECT_LE(shown.size(), 2u) << "the late ones after it are not painted";
+        const auto first = std::find_if(shown.begin(), shown.end(),
+                                        [](const KvPresentation& p) { return p.sampleStart == 0; });
+        ASSERT_NE(first, shown.end());
+        EXPECT_LE(shown.end() - first, 2) << "the late ones after it are not painted";
     }
     clock->Advance(20 * kUnits);
     EXPECT_TRUE(g.WaitForComplete(20000));
