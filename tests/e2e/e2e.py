@@ -281,10 +281,12 @@ def main(bin_dir, work):
         shot("full-screen-left")
 
         step = "card"
-        # The card's folder taken away: the viewer stops and its lists empty; back in its place,
-        # the lists come back.
+        # The card's folder taken away: the viewer stops, its lists empty and neither window
+        # keeps a picture; back in its place, the lists come back.
         os.rename(card, card + ".out")
         poll("the lists to empty after the card was removed", lambda: not row_text(), timeout=20)
+        poll("both pictures gone after the card was removed",
+             lambda: not front_sky() and not rear_sky(REAR_SKY), timeout=10)
         shot("card-removed")
         os.rename(card + ".out", card)
         poll("the lists to come back after the card was inserted", row_text, timeout=20)

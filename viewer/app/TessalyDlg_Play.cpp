@@ -313,6 +313,8 @@ BOOL CTessalyDlg::VideoSTOP()
     m_strPlayingTitle.clear();
     m_wndVideoMain.ResetView();
     m_wndVideoMain.Invalidate(TRUE);
+    // The rear view holds the last picture its renderer drew until it paints its placeholder.
+    m_wndVideoSub.Invalidate(TRUE);
     m_wndVideoMain.SetCaptionTitle(L"");
     m_lblTitle1.SetText(GetLangText(L"IDS_STRING_K_105"));
     m_lblTitle2.SetText(GetLangText(L"IDS_STRING_K_105"));

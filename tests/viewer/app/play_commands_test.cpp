@@ -3,6 +3,7 @@
 // against the recording's own telemetry, and the mended faults.
 #include "DialogFixture.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -134,6 +135,18 @@ protected:
         Slider(1200, percent);
         ASSERT_EQ(State(), STATE_PAUSE);
     }
+    // Pixels of the window that show the sample rear picture's orange sky. Any thread.
+    static size_t RearSkyPixels(HWND sub)
+    {
+        std::vector<uint32_t> pixels;
+        SIZE size = {};
+        if (!apptest::pt::ReadWindowPixels(sub, &pixels, &size))
+            return 0;
+        return size_t(std::count_if(pixels.begin(), pixels.end(), [](uint32_t p) {
+            const int r = (p >> 16) & 0xFF, b = p & 0xFF;
+            return r > 150 && b < 120;
+        }));
+    }
     static std::wstring Text(CWnd& label)
     {
         wchar_t buffer[256] = {};
@@ -186,8 +199,14 @@ TEST_F(PlayTest, PlaysFromTheListAndFollowsTheTransport)
     EXPECT_EQ(State(), STATE_PLAY);
     OnUi([&] { EXPECT_EQ(dlg().m_strPlayingTitle, first); });
 
+    // The rear picture plays in the rear-view window; after the stop the window shows its
+    // placeholder again, not the last picture.
+    HWND sub = nullptr;
+    OnUi([&] { sub = dlg().m_wndVideoSub.m_hWnd; });
+    EXPECT_TRUE(WaitUntil([&] { return RearSkyPixels(sub) > 100; }));
     Command(ID_BTN_STOP);
     EXPECT_EQ(State(), STATE_STOP);
+    EXPECT_TRUE(WaitUntil([&] { return RearSkyPixels(sub) == 0; }, 5000)) << RearSkyPixels(sub);
     OnUi([&] {
         CTessalyDlg& d = dlg();
         EXPECT_EQ(d.m_pPlayingText, nullptr);
