@@ -18,9 +18,7 @@ protected:
     void SetUp() override
     {
         platform::testing::ClearShownMessageBoxes();
-        windows.engine = &engine;
-        engine.SetOwnerWnd(windows.owner);
-        engine.SetVideoWnd(windows.main, windows.sub);
+        windows.Attach(&engine);
         front = folder.Pair(Fixture("single/pair/" + std::string(kFrontName)),
                             Fixture("single/pair/" + std::string(kRearName)));
     }

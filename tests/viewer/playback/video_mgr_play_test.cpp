@@ -93,9 +93,7 @@ class RealEngine : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        windows.engine = &engine;
-        engine.SetOwnerWnd(windows.owner);
-        engine.SetVideoWnd(windows.main, windows.sub);
+        windows.Attach(&engine);
         platform::testing::ClearShownMessageBoxes();
     }
     void TearDown() override

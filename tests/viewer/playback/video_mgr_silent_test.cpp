@@ -48,9 +48,7 @@ TEST(SilentEngine, RecordingsWithSoundOpenAndPlayToTheirEndWithoutTheSoundRender
     ASSERT_EQ(CoCreateInstance(CLSID_DSoundRender, nullptr, CLSCTX_INPROC_SERVER,
                                IID_PPV_ARGS(&probe)),
               VFW_E_NO_AUDIO_HARDWARE);
-    windows.engine = &engine;
-    engine.SetOwnerWnd(windows.owner);
-    engine.SetVideoWnd(windows.main, windows.sub);
+    windows.Attach(&engine);
     platform::testing::ClearShownMessageBoxes();
 
     struct Case {

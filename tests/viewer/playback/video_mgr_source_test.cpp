@@ -182,9 +182,7 @@ TEST(StandInSource, EachMissingPieceFailsTheOpenWithItsMessageAndLeavesNoSource)
     TemporaryFolder folder;
     CVideoMgr engine;
     EngineWindows windows;
-    windows.engine = &engine;
-    engine.SetOwnerWnd(windows.owner);
-    engine.SetVideoWnd(windows.main, windows.sub);
+    windows.Attach(&engine);
     const fs::path front = folder.Pair(Fixture("single/normal.mp4"), "");
     struct Case {
         const char* name;
@@ -231,9 +229,7 @@ TEST(StandInSplitter, AFailedStreamCountFailsTheOpenAndLeavesNoReaderNorSplitter
     TemporaryFolder folder;
     CVideoMgr engine;
     EngineWindows windows;
-    windows.engine = &engine;
-    engine.SetOwnerWnd(windows.owner);
-    engine.SetVideoWnd(windows.main, windows.sub);
+    windows.Attach(&engine);
     const fs::path avi = folder.Path() / "lines.avi";
     fs::copy_file(Fixture("avi/lines.avi"), avi);
     platform::testing::ClearShownMessageBoxes();

@@ -42,9 +42,7 @@ class Engine : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        windows.engine = &engine;
-        engine.SetOwnerWnd(windows.owner);
-        engine.SetVideoWnd(windows.main, windows.sub);
+        windows.Attach(&engine);
         platform::testing::ClearShownMessageBoxes();
     }
 

@@ -134,6 +134,14 @@ public:
     // Called for each WM_VIDEO_END after it was recorded.
     std::function<void()> onVideoEnd;
 
+    // Makes these the engine's owner and video windows, and passes it the owner's notices.
+    void Attach(CVideoMgr* e)
+    {
+        engine = e;
+        e->SetOwnerWnd(owner);
+        e->SetVideoWnd(main, sub);
+    }
+
     // Pumps the thread's messages until `done` holds or the milliseconds ran out.
     bool PumpUntil(const std::function<bool()>& done, DWORD timeout = 30000);
     int Count(UINT message) const;
