@@ -370,6 +370,13 @@ HRESULT CVideoRenderer::SetMediaType(const CMediaType* mediaType)
     return S_OK;
 }
 
+void CVideoRenderer::BreakConnect()
+{
+    std::lock_guard<std::mutex> guard(m_paintLock);
+    m_picture.clear();  // its storage stays for the next connection's pictures
+    m_pictureFormat = Format();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Streaming
 

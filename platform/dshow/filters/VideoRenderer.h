@@ -82,6 +82,9 @@ public:
 
     HRESULT CheckMediaType(const CMediaType* mediaType) override;
     HRESULT SetMediaType(const CMediaType* mediaType) override;
+    // The kept picture belongs to the connection: once the input is disconnected, a repaint
+    // shows black, not a picture of the stream that is gone.
+    void BreakConnect() override;
     LONG MinimumBuffers() override { return 4; }
     HRESULT Render(IMediaSample* sample) override;
 

@@ -501,6 +501,24 @@ TEST_F(Renderers, TheWindowShowsThePictureWhereAndAsItIsAsked)
     EXPECT_EQ(vmr->SetVideoPosition(nullptr, &negative), E_INVALIDARG);
     if (const char* png = std::getenv("KV_RENDERER_PNG"))
         platform::testing::SaveWindowPng(window, png);  // to look at what the window shows
+
+    // Once its input is disconnected (the viewer does so between two recordings), the renderer
+    // keeps nothing of the stream that is gone: a repaint shows black.
+    destination = RECT{0, 0, 320, 320};
+    ASSERT_EQ(vmr->SetVideoPosition(nullptr, &destination), S_OK);
+    repaint();
+    EXPECT_GT(litShare(RECT{0, 0, 320, 320}), 0.5) << "the picture before the disconnection";
+    g.control->Stop();
+    ComPtr<IPin> input = InPin(g.videos[0].Get());
+    ComPtr<IPin> upstream;
+    ASSERT_EQ(input->ConnectedTo(&upstream), S_OK);
+    ASSERT_EQ(g.graph->Disconnect(upstream.Get()), S_OK);
+    ASSERT_EQ(g.graph->Disconnect(input.Get()), S_OK);
+    repaint();
+    EXPECT_EQ(litShare(RECT{0, 0, 320, 320}), 0.0) << "the last picture is still shown";
+    dib = nullptr;
+    EXPECT_EQ(vmr->GetCurrentImage(&dib), E_FAIL);
+    EXPECT_EQ(dib, nullptr);
 }
 
 // With SDL's dummy driver the sound goes to SDL: the device is SDL's and consumes the sound in
