@@ -101,19 +101,21 @@ TEST_F(ParsingThreadTest, LabelsShowTheRunAndGoThreeSecondsAfterItsEnd)
         dlg().StartFileParsing();
     });
     ASSERT_EQ(WaitForSingleObject(g_hFileParsingEvent, 30000), WAIT_OBJECT_0);
-    Pump(300);  // the thread's last requests reach the dialog
+    // The thread's last request reaches the dialog: the percentage goes, the message stays.
+    // (The thread's requests are posted in order, the message's showing after the percentage's.)
+    ASSERT_TRUE(WaitUntil([&] {
+        return dlg().m_lblParsing.IsWindowVisible() && !dlg().m_lblParsePercent.IsWindowVisible();
+    }));
+    const DWORD completed = GetTickCount();
     OnUi([&] {
         EXPECT_EQ(dlg().m_nParsePercent.load(), 100);
         EXPECT_EQ(dlg().m_lblParsePercent.GetText(), L"100%");
         EXPECT_EQ(dlg().m_lblParsing.GetText(), L"Loading GPS coordinates complete.");
-        EXPECT_TRUE(dlg().m_lblParsing.IsWindowVisible());
-        EXPECT_FALSE(dlg().m_lblParsePercent.IsWindowVisible());
     });
-    Pump(3300);
-    OnUi([&] {
-        EXPECT_FALSE(dlg().m_lblParsing.IsWindowVisible());
-        EXPECT_FALSE(dlg().m_lblParsePercent.IsWindowVisible());
-    });
+    // Three seconds later the message goes too, and the percentage stays hidden.
+    ASSERT_TRUE(WaitUntil([&] { return !dlg().m_lblParsing.IsWindowVisible(); }));
+    EXPECT_GE(GetTickCount() - completed, 2900u);
+    OnUi([&] { EXPECT_FALSE(dlg().m_lblParsePercent.IsWindowVisible()); });
     CloseDialog();
 }
 
