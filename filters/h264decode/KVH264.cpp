@@ -385,8 +385,8 @@ HRESULT KVH264::Receive(IMediaSample* sample)
             return hr;
         error = m_decoder->Send(props->pbBuffer, props->lActual, key);
     }
-    // With frame threads a decoding error of an earlier packet may come back here: the packet
-    // itself was still taken, so its slot stays.
+    // A decoding error of an earlier packet may come back here: the packet itself was still
+    // taken, so its slot stays.
     if (error < 0)
         NoteSkipped();
     return DeliverPictures();

@@ -1,10 +1,10 @@
 // FFmpeg's H.264 decoder and scaler behind the decoder filter: packets in, pictures out, each
 // picture converted into a caller's buffer in a packed or planar YUV layout.
 //
-// One thread at a time: the filter calls every method under its receive lock. The decoder runs
-// frame threads of its own, so a picture comes out several packets after the packet it was
-// decoded from; each packet carries a key of the caller's (Send), and the picture made from it
-// gives that key back (Picture::key).
+// One thread at a time: the filter calls every method under its receive lock. The decoder puts
+// pictures back into display order, so a picture may come out several packets after the packet
+// it was decoded from; each packet carries a key of the caller's (Send), and the picture made
+// from it gives that key back (Picture::key).
 #pragma once
 
 #include <cstdint>
@@ -34,7 +34,8 @@ public:
 
     // Opens FFmpeg's decoder for `codec` with the coded picture size and the decoder
     // configuration record (copied: the decoder keeps a padded copy of its own), on
-    // ThreadCount() threads. Whatever was open is closed first. False when the codec has no
+    // ThreadCount() threads sharing the slices of each picture. Whatever was open is closed
+    // first. False when the codec has no
     // decoder or the decoder does not open.
     bool Open(AVCodecID codec, int width, int height, const BYTE* config, int configSize);
     bool IsOpen() const { return m_context != nullptr; }

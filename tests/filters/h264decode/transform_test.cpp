@@ -29,7 +29,7 @@ std::vector<size_t> Sorted(std::vector<size_t> values)
 
 class DecoderPlayback : public ::testing::TestWithParam<const char*> {};
 
-// With frame threads and reordering a picture leaves the decoder several samples after its
+// With reordering a picture leaves the decoder several samples after its
 // own; it must still carry its own sample's times, come out once, and the pictures still in
 // the decoder at the end of the stream must come out before the end does.
 TEST_P(DecoderPlayback, DeliversEveryPictureOnceWithItsOwnSampleTimes)
@@ -234,7 +234,7 @@ TEST(DecoderInputChange, ATypeOnASampleTakesEffectAndDecodingGoesOn)
     EXPECT_EQ(VideoInfoOf(offered).AvgTimePerFrame, 333333);
 }
 
-// Pictures still in the decoder when a flush comes (frame threads, reordering) must not come
+// Pictures still in the decoder when a flush comes (reordering) must not come
 // out after it; after the flush decoding starts again at the next key frame.
 TEST(DecoderFlush, NothingFromBeforeAFlushComesOutAfterIt)
 {
