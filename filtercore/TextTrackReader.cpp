@@ -261,9 +261,6 @@ void ReadIndexedSamples(const RecordingInput& input, const std::vector<TextSampl
     const auto kept = [](const TextSampleSpan& span) {
         return static_cast<size_t>(span.size) <= kMaxSampleBytes;
     };
-    // Each sample is a few dozen bytes in a page of its own: the kernel's read-ahead would
-    // bring the pages after it too, which hold pictures.
-    posix_fadvise(input.Fd(), 0, 0, POSIX_FADV_RANDOM);
     RangeReader reader(input.Fd());
     std::vector<ByteRange> ranges;
     std::vector<RangeBytes> samples;
