@@ -131,16 +131,6 @@ protected:
         ASSERT_GE(at.x, 0) << "item " << item << " is in the menu";
         apptest::pt::InjectClick(at.x, at.y);
     }
-    // Waits on the test's thread until `held` holds (at most 10 s).
-    static bool Eventually(const std::function<bool()>& held)
-    {
-        for (int waited = 0; waited < 10000; waited += 10) {
-            if (held())
-                return true;
-            Sleep(10);
-        }
-        return held();
-    }
     // A top-level window of the dialog's thread with this title, else null.
     HWND WindowOfDialogThread(const wchar_t* title)
     {

@@ -225,6 +225,18 @@ bool DialogFixture::WaitUntil(const std::function<bool()>& done, DWORD milliseco
     }
 }
 
+bool DialogFixture::Eventually(const std::function<bool()>& held, DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (held())
+            return true;
+        if (GetTickCount() - start >= milliseconds)
+            return false;
+        Sleep(10);
+    }
+}
+
 INT_PTR DialogFixture::CloseDialog()
 {
     if (!m_hThread)

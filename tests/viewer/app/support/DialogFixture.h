@@ -89,6 +89,10 @@ protected:
     // Lets the dialog's thread run until `done` holds, for at most `milliseconds`; `done` is
     // asked on the dialog's thread between its messages, every 10 ms. Tells whether it held.
     bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds = 10000);
+    // The same asked on the test's thread, for what it reads itself (the screen, files, other
+    // processes, the fixture's own state): every 10 ms for at most `milliseconds`. Tells
+    // whether it held.
+    static bool Eventually(const std::function<bool()>& held, DWORD milliseconds = 10000);
     // Sends WM_CLOSE and waits until DoModal has returned and the thread has ended (fails the
     // test after 20 s); the dialog object is destroyed on its thread right after DoModal, as
     // the application object does. Returns DoModal's result.
