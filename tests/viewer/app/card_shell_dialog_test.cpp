@@ -99,9 +99,7 @@ TEST_F(CardShellDialog, OlderCardSendsNoNoticeAndRunsItsFixedProgram)
     StartDialog();
     pt::ClearShownMessageBoxes();
     OnUi([&] { dlg().RunSettingsProgram(); });
-    for (int i = 0; i < 400 && !fs::exists(program.parent_path() / "ran.txt"); ++i)
-        Sleep(10);
-    EXPECT_TRUE(fs::exists(program.parent_path() / "ran.txt"));
+    EXPECT_TRUE(Eventually([&] { return fs::exists(program.parent_path() / "ran.txt"); }, 20000));
     EXPECT_TRUE(pt::ShownMessageBoxes().empty());
     // No notice for this kind of card.
     OnUi([&] { EXPECT_TRUE(dlg().FindSDCard()); });
@@ -179,7 +177,8 @@ TEST_F(CardShellDialog, DroppedAndOpenedFilesWithoutACard)
     GetWindowRect(hwnd(), &rect);
     pt::InjectFileDrop(rect.left + 200, rect.top + 200,
                        {win(files / "evt_rec" / "REC_2026_05_14_08_30_00_F.mp4"), win(files / "notes.txt")});
-    Pump(300);
+    // The drop reaches the dialog through its input queue.
+    WaitUntil([&] { return dlg().m_RecMaps[CATEGORY_EVENT].size() == 2; });
     using R = std::vector<std::pair<std::wstring, int>>;
     // Another list than the one shown: it fills, the shown one stays.
     EXPECT_EQ(Rows(), (R{{L"REC_0001", 0}}));
@@ -225,12 +224,7 @@ TEST_F(CardShellDialog, AFileDroppedWhileTheCardIsReadWaitsForTheRunAndTheRunGoe
     pt::InjectFileDrop(rect.left + 200, rect.top + 200,
                        {platform::ToWindowsPath((files / "REC_2026_05_14_09_30_00_F.mp4").string())});
     // The drop asks the held run to stop and waits for its end before it changes the lists.
-    bool asked = false;
-    for (int i = 0; i < 300 && !asked; ++i) {
-        asked = dlg().m_bParseDone.load() == 1;
-        if (!asked)
-            Sleep(10);
-    }
+    const bool asked = Eventually([&] { return dlg().m_bParseDone.load() == 1; }, 20000);
     LeaveCriticalSection(&g_csExtractText);
     EXPECT_TRUE(asked) << "the drop changed the lists under a running parse";
     // The pair is listed with its telemetry, and the run started again reads every recording.
@@ -342,7 +336,8 @@ TEST_F(CardShellDialog, ADroppedPairStartsTheNormalModeWithoutACard)
     GetWindowRect(hwnd(), &rect);
     pt::InjectFileDrop(rect.left + 200, rect.top + 200,
                        {platform::ToWindowsPath((files / "REC_2026_05_14_08_30_00_F.mp4").string())});
-    Pump(300);
+    // The drop reaches the dialog through its input queue.
+    WaitUntil([&] { return dlg().m_listPlay.GetItemCount() == 2; });
     using R = std::vector<std::pair<std::wstring, int>>;
     EXPECT_EQ(Rows(), (R{{L"REC_2026_05_14_08_30_00_F", 1}, {L"REC_2026_05_14_08_30_00_R", 2}}));
     OnUi([&] {
