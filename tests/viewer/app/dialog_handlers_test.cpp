@@ -4,6 +4,7 @@
 // a device broadcast and after the shell's media notice.
 #include <filesystem>
 #include <functional>
+#include <iterator>
 
 #include "DialogFixture.h"
 #include "ui/DPIScale.h"
@@ -119,7 +120,7 @@ TEST_F(DialogHandlers, TheFitAreaButtonTakesTheZoomBack)
     const RECT r = ScreenRectOf(fit);
     pt::InjectMouseMove((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     pt::InjectClick((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    EXPECT_TRUE(WaitUntil([&] { return dlg().m_wndVideoMain.GetZoom() == 1.0f; }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return dlg().m_wndVideoMain.GetZoom() == 1.0f; }, 20000));
     OnUi([&] { TakePosted(WM_VIDEO_SIZECHANGED); });
     v = ViewNow();
     EXPECT_FLOAT_EQ(v.engine, 1.0f);
@@ -170,11 +171,11 @@ TEST_F(DialogHandlers, WhileActiveWindowsMoveAsOutlinesAndTheUsersSettingComesBa
                             200, 150, nullptr, nullptr);
         });
         pt::InjectClick(1400, 870);
-        ASSERT_TRUE(WaitUntil([&] { return ::GetActiveWindow() == other->m_hWnd; }, 2000));
+        ASSERT_TRUE(WaitUntil([&] { return ::GetActiveWindow() == other->m_hWnd; }, 20000));
         EXPECT_EQ(DragFullWindows(), user);
         // A free spot of the dialog's client area, below the playlist's tabs.
         pt::InjectClick(900, 700);
-        ASSERT_TRUE(WaitUntil([&] { return ::GetActiveWindow() == hwnd(); }, 2000));
+        ASSERT_TRUE(WaitUntil([&] { return ::GetActiveWindow() == hwnd(); }, 20000));
         EXPECT_FALSE(DragFullWindows());
 
         // Closing the active dialog gives the setting back too.
@@ -190,8 +191,6 @@ TEST_F(DialogHandlers, LabelsDrawTheirTextInTheirColoursOverTheDialogsBackground
     UseCard("card");
     StartDialog();
     OpenPaused();  // the play and total times show
-    Pump(300);
-    SaveShot("dialog_handlers_labels.png");
     const struct {
         int id;
         COLORREF colour;
@@ -200,22 +199,38 @@ TEST_F(DialogHandlers, LabelsDrawTheirTextInTheirColoursOverTheDialogsBackground
         {ID_STATIC_PLAYLIST, RGB(218, 228, 236)}, {ID_STATIC_PLAYTIME, RGB(63, 168, 235)},
         {ID_STATIC_TOTALTIME, RGB(162, 172, 185)}, {ID_STATIC_VERSION, RGB(182, 199, 215)},
     };
-    for (const auto& l : labels) {
+    HWND windows[std::size(labels)] = {};
+    OnUi([&] {
+        for (size_t i = 0; i < std::size(labels); ++i)
+            if (CWnd* child = dlg().GetDlgItem(labels[i].id))
+                windows[i] = child->m_hWnd;
+    });
+    // Pixels of a label's text colour on the screen.
+    auto textPixels = [&](size_t i) {
+        const RECT r = ScreenRectOf(windows[i]);
+        apptest::Pixels shot = apptest::ReadScreen(&r);
+        const COLORREF c = labels[i].colour;
+        const uint32_t colour = GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c);
+        return shot.size.cx * shot.size.cy -
+               shot.CountDiffering({0, 0, shot.size.cx, shot.size.cy}, colour, 12);
+    };
+    // The labels paint once the dialog's thread has come to them.
+    Eventually([&] {
+        for (size_t i = 0; i < std::size(labels); ++i)
+            if (!windows[i] || textPixels(i) <= 3)
+                return false;
+        return true;
+    }, 20000);
+    SaveShot("dialog_handlers_labels.png");
+    for (size_t i = 0; i < std::size(labels); ++i) {
+        const auto& l = labels[i];
         SCOPED_TRACE(l.id);
-        HWND label = nullptr;
-        OnUi([&] {
-            if (CWnd* child = dlg().GetDlgItem(l.id))
-                label = child->m_hWnd;
-        });
+        const HWND label = windows[i];
         ASSERT_NE(label, nullptr);
         const RECT r = ScreenRectOf(label);
         apptest::Pixels shot = apptest::ReadScreen(&r);
-        const uint32_t colour = GetRValue(l.colour) << 16 | GetGValue(l.colour) << 8 |
-                                GetBValue(l.colour);
-        const RECT all = {0, 0, shot.size.cx, shot.size.cy};
-        const int pixels = shot.size.cx * shot.size.cy;
         // Text pixels of the label's colour...
-        EXPECT_GT(pixels - shot.CountDiffering(all, colour, 12), 3);
+        EXPECT_GT(textPixels(i), 3);
         // ...over the dialog's own dark background, not the light default control face.
         for (POINT corner : {POINT{0, 0}, POINT{shot.size.cx - 1, 0}, POINT{0, shot.size.cy - 1},
                              POINT{shot.size.cx - 1, shot.size.cy - 1}})
@@ -255,7 +270,7 @@ TEST_F(DialogHandlers, TheWheelScrollsThePlaylistWhereverTheCursorIs)
     } turns[] = {{-120, 2}, {-120, 4}, {120, 2}, {120, 0}, {120, 0}};
     for (const auto& t : turns) {
         pt::InjectWheel(x, y, t.delta);
-        EXPECT_TRUE(WaitUntil([&] { return dlg().m_listPlay.GetTopIndex() == t.top; }, 2000))
+        EXPECT_TRUE(WaitUntil([&] { return dlg().m_listPlay.GetTopIndex() == t.top; }, 20000))
             << "delta " << t.delta << ", top " << [&] {
                    int top = -1;
                    OnUi([&] { top = dlg().m_listPlay.GetTopIndex(); });

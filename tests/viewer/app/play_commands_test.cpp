@@ -169,7 +169,7 @@ TEST_F(PlayTest, PlaysFromTheListAndFollowsTheTransport)
     const int x = row.left + 40, y = row.top + rowHeight / 2;
     apptest::pt::InjectClick(x, y);
     apptest::pt::InjectClick(x, y);
-    Pump(300);
+    WaitUntil([&] { return dlg().m_VideoMgr.GetState() == STATE_PLAY; }, 20000);
     ASSERT_EQ(State(), STATE_PLAY);
     OnUi([&] {
         CTessalyDlg& d = dlg();
@@ -206,7 +206,7 @@ TEST_F(PlayTest, PlaysFromTheListAndFollowsTheTransport)
     EXPECT_TRUE(WaitUntil([&] { return RearSkyPixels(sub) > 100; }));
     Command(ID_BTN_STOP);
     EXPECT_EQ(State(), STATE_STOP);
-    EXPECT_TRUE(WaitUntil([&] { return RearSkyPixels(sub) == 0; }, 5000)) << RearSkyPixels(sub);
+    EXPECT_TRUE(WaitUntil([&] { return RearSkyPixels(sub) == 0; }, 20000)) << RearSkyPixels(sub);
     OnUi([&] {
         CTessalyDlg& d = dlg();
         EXPECT_EQ(d.m_pPlayingText, nullptr);
@@ -261,7 +261,7 @@ TEST_F(PlayTest, ProgressShowsTheRecordingsOwnTelemetry)
     Command(ID_BTN_PLAY);
     int before = 0;
     OnUi([&] { before = dlg().m_nShownPosition; });
-    Pump(1500);
+    WaitUntil([&] { return dlg().m_nShownPosition > before; }, 20000);
     OnUi([&] {
         CTessalyDlg& d = dlg();
         EXPECT_GT(d.m_nShownPosition, before);
