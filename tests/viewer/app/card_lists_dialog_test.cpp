@@ -371,7 +371,7 @@ TEST_F(CardListsDialog, EachSubTabShowsItsOwnListUnderTheMarkedTab)
     for (const auto& c : clicks) {
         SCOPED_TRACE(step++);
         Click(c.click);
-        EXPECT_TRUE(WaitUntil([&] { return Rows() == *c.rows; }, 2000)) << Rows().size();
+        EXPECT_TRUE(WaitUntil([&] { return Rows() == *c.rows; }, 20000)) << Rows().size();
         const Tab marked = TabState(c.marked);
         EXPECT_TRUE(marked.marked && marked.visible);
         EXPECT_FALSE(TabState(c.marked == normalTab ? parkingTab : normalTab).marked);
@@ -388,11 +388,11 @@ TEST_F(CardListsDialog, EachSubTabShowsItsOwnListUnderTheMarkedTab)
     Click(&CTessalyDlg::m_btnListRecNormal);
     EXPECT_EQ(State(), STATE_PLAY);
     Click(&CTessalyDlg::m_btnListNorShock);
-    EXPECT_TRUE(WaitUntil([&] { return Rows() == event; }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return Rows() == event; }, 20000));
     EXPECT_EQ(State(), STATE_PAUSE);
     OnUi([&] { EXPECT_EQ(dlg().m_listPlay.GetPlayingIndex(), -1); });
     Click(&CTessalyDlg::m_btnListRecNormal);
-    EXPECT_TRUE(WaitUntil([&] { return Rows() == continuous; }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return Rows() == continuous; }, 20000));
     OnUi([&] { EXPECT_EQ(dlg().m_listPlay.GetPlayingIndex(), 2); });
     EXPECT_EQ(State(), STATE_PAUSE);
 }
@@ -513,7 +513,7 @@ TEST_F(CardPulled, TheCardGoingWhileTheDeleteQuestionIsUpDeletesNothing)
         std::wstring again;
         if (c.putBack)
             again = pt::AddRemovableDrive(card.string());
-        ASSERT_TRUE(WaitUntil([&] { return dlg().m_bCardCheckPending != FALSE; }, 5000));
+        ASSERT_TRUE(WaitUntil([&] { return dlg().m_bCardCheckPending != FALSE; }, 20000));
         pt::ClearShownMessageBoxes();
         pt::AnswerMessageBoxes({IDOK});
         OnUi([&] {

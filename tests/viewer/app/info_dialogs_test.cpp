@@ -240,10 +240,10 @@ TEST_F(InfoDialogs, UpdateDialogTextsAndItsNotice)
     RECT button;
     GetWindowRect(GetDlgItem(window, 1007), &button);
     pt::InjectClick((button.left + button.right) / 2, (button.top + button.bottom) / 2);
-    for (int i = 0; i < 200 && pt::ShownMessageBoxes().empty(); ++i) {
+    Eventually([&] {
         pt::WaitForThreadIdle(run.ThreadId());
-        Sleep(5);
-    }
+        return !pt::ShownMessageBoxes().empty();
+    }, 20000);
     std::vector<pt::ShownMessageBox> boxes = pt::ShownMessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, L"작업 중.");

@@ -80,7 +80,7 @@ TEST_F(MapDialog, TheMapPageFollowsTheCardsThatComeAndGo)
         RemoveCard();
         if (!s.card.empty())
             UseCard(s.card);
-        ASSERT_TRUE(WaitUntil([&] { return dlg().m_bCardCheckPending != FALSE; }, 2000))
+        ASSERT_TRUE(WaitUntil([&] { return dlg().m_bCardCheckPending != FALSE; }, 20000))
             << "no notice reached the dialog";
         ASSERT_TRUE(WaitUntil([&] { return !dlg().m_bCardCheckPending; }, 10000));
         EXPECT_EQ(PageName(), s.page);

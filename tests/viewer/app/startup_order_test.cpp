@@ -4,6 +4,8 @@
 //
 // The window manager's clock stands still in this program, so the splash's progress timer
 // runs only when the test moves the clock: the splash stays up for as long as the test looks.
+#include <chrono>
+
 #include "DialogFixture.h"
 #include "ui/Settings.h"
 
@@ -77,8 +79,10 @@ TEST_F(StartUpOrderTest, TheSplashCoversTheListsAndTheMapPageAndParsingWaitsForI
         EXPECT_EQ(starting->m_lblParsing.GetText(), loading);
     }
 
-    // The splash's hundred steps, one clock tick each; then the dialog shows.
-    for (int i = 0; i < 3000 && !IsWindowVisible(dialog); ++i) {
+    // The splash's hundred steps, one clock tick each; then the dialog shows. The splash's
+    // thread takes each tick in its own time (for 30 s at most).
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!IsWindowVisible(dialog) && std::chrono::steady_clock::now() < end) {
         pt::AdvanceClock(10);
         Sleep(1);
     }
