@@ -218,7 +218,7 @@ TEST_F(AppProcessTest, TheSettingsComeFromTheProgramsFolderNotTheCurrentDirector
         const fs::path shot = folder.Dir("home") / name;
         // Long enough for the splash to have gone on a loaded machine: the saved screen
         // shows the dialog's menu buttons, whose texts are in the language read.
-        const pid_t pid = folder.Start(folder.Dir("elsewhere"), shot, "6");
+        const pid_t pid = folder.Start(folder.Dir("elsewhere"), shot, "10");
         EXPECT_EQ(WaitFor(pid, 30), 0);
         const std::vector<uint32_t> pixels = MenuButtonPixels(shot);
         EXPECT_TRUE(std::any_of(pixels.begin(), pixels.end(),
