@@ -19,10 +19,10 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/cpu.h>
 }
 
 #include "RecordingInputs.h"
+#include "filters/h264decode/VideoDecoder.h"
 #include "platform/kernel.h"
 #include "platform/testing.h"
 #include "platform/user.h"
@@ -217,10 +217,6 @@ BENCHMARK(BM_FFplayFirstPicture)
 // decoded to its first picture on a thread of its own, by a decoder set up as the decoder filter
 // sets up its own (its thread count and type, fast flag and error concealment). What is left of the
 // engine's time beyond this is the graph's.
-int DecoderThreads()
-{
-    return std::max(1, std::min(16, av_cpu_count() * 3 / 2));
-}
 
 bool FirstPicture(const std::string& file)
 {
@@ -236,7 +232,7 @@ bool FirstPicture(const std::string& file)
     AVFrame* frame = av_frame_alloc();
     if (context && packet && frame &&
         avcodec_parameters_to_context(context, format->streams[stream]->codecpar) >= 0) {
-        context->thread_count = DecoderThreads();
+        context->thread_count = VideoDecoder::ThreadCount();
         context->thread_type = FF_THREAD_SLICE;
         context->workaround_bugs = 1;
         context->error_concealment = 3;
@@ -317,7 +313,7 @@ int main(int argc, char** argv)
         std::printf("plain FFmpeg, both files opened and decoded to their first picture with the "
                     "decoder filter's settings (%d slice threads each): median %.1f ms; ratio engine / "
                     "plain %.2f\n",
-                    DecoderThreads(), plain->second, ours->second / plain->second);
+                    VideoDecoder::ThreadCount(), plain->second, ours->second / plain->second);
     }
     benchmark::Shutdown();
     return 0;

@@ -35,8 +35,7 @@ public:
     // Opens FFmpeg's decoder for `codec` with the coded picture size and the decoder
     // configuration record (copied: the decoder keeps a padded copy of its own), on
     // ThreadCount() threads sharing the slices of each picture. Whatever was open is closed
-    // first. False when the codec has no
-    // decoder or the decoder does not open.
+    // first. False when the codec has no decoder or the decoder does not open.
     bool Open(AVCodecID codec, int width, int height, const BYTE* config, int configSize);
     bool IsOpen() const { return m_context != nullptr; }
     void Close();

@@ -213,16 +213,13 @@ void DialogFixture::Pump(DWORD milliseconds)
 
 bool DialogFixture::WaitUntil(const std::function<bool()>& done, DWORD milliseconds)
 {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        bool held = false;
-        OnUi([&] { held = done(); });
-        if (held)
-            return true;
-        if (GetTickCount() - start >= milliseconds)
-            return false;
-        Sleep(10);
-    }
+    return Eventually(
+        [&] {
+            bool held = false;
+            OnUi([&] { held = done(); });
+            return held;
+        },
+        milliseconds);
 }
 
 bool DialogFixture::Eventually(const std::function<bool()>& held, DWORD milliseconds)
